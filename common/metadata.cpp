@@ -1,0 +1,104 @@
+#include "metadata.h"
+
+#include <cstdarg>
+#include <cstring>
+
+namespace {
+
+constexpr int line_size = 256;
+
+// Formats one field into its own buffer and appends it to the line, never
+// past the line's 256 bytes.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wformat-nonliteral"
+__attribute__((format(printf, 3, 4))) void append_field(char *line, int &length, const char *format, ...) {
+    char field[line_size];
+    va_list args;
+    va_start(args, format);
+    int n = std::vsnprintf(field, sizeof field, format, args);
+    va_end(args);
+    if (n < 0) return;
+    if (n > line_size - 1) n = line_size - 1;
+    int room = line_size - 1 - length;
+    if (n > room) n = room;
+    std::memcpy(line + length, field, static_cast<size_t>(n));
+    length += n;
+    line[length] = 0;
+}
+#pragma GCC diagnostic pop
+
+bool known(const char *text) { return text && text[0]; }
+
+void write_line(const metadata_fifo &fifo, const char *line, int length) {
+    std::fwrite(line, 1, static_cast<size_t>(length), fifo.stream);
+    std::fflush(fifo.stream);
+}
+
+}  // namespace
+
+void open_metadata_fifo(metadata_fifo &fifo, const char *path, FILE *err) {
+    std::fprintf(err, "meta fifo: %s\n", path);
+    fifo.stream = std::fopen(path, "w");
+}
+
+void reset_slot_record(slot_record &record) {
+    record.sync = "";
+    record.type = "";
+    record.source = 0;
+    record.target = 0;
+}
+
+int compose_slot_line(char line[256], const slot_record &record, uint8_t slot) {
+    int length = 0;
+    line[0] = 0;
+    append_field(line, length, "protocol:DMR;slot:%i;", slot);
+    if (known(record.sync)) append_field(line, length, "sync:%s;", record.sync);
+    if (known(record.type)) append_field(line, length, "type:%s;", record.type);
+    if (record.source != 0) append_field(line, length, "source:%i;", record.source);
+    if (record.target != 0) append_field(line, length, "target:%i;", record.target);
+    append_field(line, length, "\n");
+    return length;
+}
+
+void send_slot_metadata(const metadata_fifo &fifo, const slot_record &record, uint8_t slot) {
+    if (!fifo.stream) return;
+    char line[line_size];
+    int length = compose_slot_line(line, record, slot);
+    write_line(fifo, line, length);
+}
+
+void reset_ysf_record(ysf_record &record) {
+    std::memset(record.mode, 0, sizeof record.mode);
+    std::memset(record.target, 0, sizeof record.target);
+    std::memset(record.source, 0, sizeof record.source);
+    std::memset(record.down, 0, sizeof record.down);
+    std::memset(record.up, 0, sizeof record.up);
+    record.has_position = false;
+    record.latitude = 0.0f;
+    record.longitude = 0.0f;
+    record.radio = nullptr;
+}
+
+int compose_ysf_line(char line[256], const ysf_record &record) {
+    int length = 0;
+    line[0] = 0;
+    append_field(line, length, "protocol:YSF;");
+    if (record.mode[0]) append_field(line, length, "mode:%.2s;", record.mode);
+    if (record.source[0]) append_field(line, length, "source:%.10s;", record.source);
+    if (record.target[0]) append_field(line, length, "target:%.10s;", record.target);
+    if (record.up[0]) append_field(line, length, "up:%.10s;", record.up);
+    if (record.down[0]) append_field(line, length, "down:%.10s;", record.down);
+    if (record.has_position)
+        append_field(line, length, "lat:%.6f;lon:%.6f;", static_cast<double>(record.latitude),
+                     static_cast<double>(record.longitude));
+    if (record.radio) append_field(line, length, "radio:%s;", record.radio);
+    append_field(line, length, "\n");
+    return length;
+}
+
+void send_ysf_metadata(const metadata_fifo &fifo, const ysf_record &record) {
+    if (!fifo.stream) return;
+    char line[line_size];
+    int length = compose_ysf_line(line, record);
+    write_line(fifo, line, length);
+}

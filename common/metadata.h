@@ -1,0 +1,72 @@
+#pragma once
+// The metadata channel of the two digital-voice decoders: one-line text
+// records ("key:value;" fields after the protocol field, then a newline) sent
+// to the file named with -f/--fifo, normally a named pipe that a display
+// reads. Each line leaves in one fwrite followed by a flush.
+
+#include <cstdint>
+#include <cstdio>
+
+// The metadata fifo: the stream opened by -f, or none (null).
+struct metadata_fifo {
+    FILE *stream = nullptr;
+};
+
+// Handles one -f FILE: writes "meta fifo: FILE\n" to err, then opens FILE for
+// writing (a named pipe waits for its reader). A failed open leaves no
+// metadata fifo, without a further message. A later -f replaces the stream;
+// the earlier one stays open and receives nothing more.
+void open_metadata_fifo(metadata_fifo &fifo, const char *path, FILE *err = stderr);
+
+// Constant texts a slot record refers to.
+inline constexpr const char slot_sync_voice[] = "voice";
+inline constexpr const char slot_sync_data[] = "data";
+inline constexpr const char slot_type_group[] = "group";
+inline constexpr const char slot_type_direct[] = "direct";
+
+// What is known of one DMR time slot. The texts are empty ("") or one of the
+// constants above; source and target are 0 when unknown.
+struct slot_record {
+    const char *sync = "";
+    const char *type = "";
+    int32_t source = 0;
+    int32_t target = 0;
+};
+
+// Clears the record: empty texts, source and target 0. Writes nothing.
+void reset_slot_record(slot_record &record);
+
+// Writes "protocol:DMR;slot:S;" followed by sync, type, source and target,
+// each only when known, and a newline. Nothing happens without a fifo.
+void send_slot_metadata(const metadata_fifo &fifo, const slot_record &record, uint8_t slot);
+
+// What is known of the System Fusion transmission being followed. Text fields
+// are stored as received, not zero-terminated; a first byte 0 means unknown
+// and a zero byte ends the text early.
+struct ysf_record {
+    char mode[2] = {};
+    char target[10] = {};
+    char source[10] = {};
+    char down[10] = {};
+    char up[10] = {};
+    bool has_position = false;
+    float latitude = 0.0f;
+    float longitude = 0.0f;
+    const char *radio = nullptr;  // constant model name, or none
+};
+
+// Clears every text field, drops the position and the radio. Writes nothing.
+void reset_ysf_record(ysf_record &record);
+
+// Writes "protocol:YSF;" followed by mode, source, target, up, down, position
+// and radio, each only when known, and a newline. Nothing happens without a
+// fifo.
+void send_ysf_metadata(const metadata_fifo &fifo, const ysf_record &record);
+
+// The line send_slot_metadata writes, composed into line (256 bytes);
+// returns its length without the terminating zero.
+int compose_slot_line(char line[256], const slot_record &record, uint8_t slot);
+
+// The line send_ysf_metadata writes, composed into line (256 bytes);
+// returns its length without the terminating zero.
+int compose_ysf_line(char line[256], const ysf_record &record);
