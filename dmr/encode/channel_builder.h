@@ -1,0 +1,81 @@
+#pragma once
+// Symbol streams of a two-slot DMR channel: timeslots of 144 symbols (CACH
+// and burst) alternating between slot 0 and slot 1, and whole calls.
+
+#include <array>
+#include <cstdint>
+#include <vector>
+
+#include "burst_builder.h"
+
+namespace dmr_encode {
+
+// A 12-byte codec frame (AMBE frame of the codec frame stream).
+using codec_frame = std::array<uint8_t, 12>;
+
+// A codec frame of the test pattern: 72 coded bits from a generator seeded
+// by index, placed through the voice frame table (the 24 unused bits are 0,
+// so a decoder returns it unchanged). Different indices give different
+// frames.
+codec_frame test_pattern_frame(uint32_t index);
+
+// Frames 0..count-1 of the test pattern.
+std::vector<codec_frame> test_pattern_frames(int count);
+
+// One voice call in one slot.
+struct call {
+    int slot = 0;           // 0 or 1
+    bool group = true;      // group call (opcode 0) or direct call (opcode 3)
+    uint32_t target = 9;    // group or called station, 24 bits
+    uint32_t source = 2001; // calling station, 24 bits
+    int colour_code = 1;    // 0..15
+    bool mobile = false;    // mobile station sync patterns instead of base station
+    int lc_headers = 1;     // voice LC header bursts before the first superframe
+    bool terminator = true; // a terminator with LC after the last superframe
+};
+
+// The full LC of a call.
+full_lc call_lc(const call &c);
+
+// The number of frames a call sends for count codec frames: count rounded up
+// to whole superframes (18 frames); at least one superframe.
+int call_frame_count(int count);
+
+// The frames as the call sends them: the given frames followed by all-zero
+// frames up to call_frame_count. The decoder's voice output of the call is
+// these frames in order.
+std::vector<codec_frame> call_frames(const std::vector<codec_frame> &frames);
+
+// The bursts of one call in its own slot, in order: lc_headers voice LC
+// headers, the voice superframes (burst A with voice sync, B to E with the
+// embedded LC, F with a null fragment), the terminator if asked for.
+std::vector<burst> call_bursts(const call &c, const std::vector<codec_frame> &frames);
+
+// Idle bursts of the colour code.
+std::vector<burst> idle_bursts(int count, burst_sync sync, int colour_code);
+
+struct channel_options {
+    int first_slot = 0;           // slot of the first timeslot
+    int colour_code = 1;          // of the idle bursts that pad a slot
+    burst_sync idle_sync = burst_sync::bs_data;
+    uint32_t short_lc = 0;        // 17 short-LC bits of every CACH
+};
+
+// Appends one timeslot (CACH of the TACT word and short-LC bits, then the
+// burst) to a symbol stream.
+void append_timeslot(std::vector<uint8_t> &out, uint8_t tact, uint32_t short_lc, const burst &b);
+
+// The symbol stream of a channel: timeslots alternate, beginning with
+// first_slot, each taking the next burst of its slot's list. The shorter list
+// is padded with idle bursts, so both slots send the same number of bursts.
+// Each CACH has TC = the slot, AT (busy) 1 for a burst of the lists and 0 for
+// a padding idle burst, LCSS 0 and the short-LC bits. The stream starts with
+// the first CACH, so the first centre field starts at symbol 66.
+std::vector<uint8_t> channel_symbols(const std::vector<burst> &slot0, const std::vector<burst> &slot1,
+                                     const channel_options &options = {});
+
+// The symbol stream of one call in its slot, the other slot sending idle
+// bursts: channel_symbols with the call's bursts, beginning with slot 0.
+std::vector<uint8_t> call_symbols(const call &c, const std::vector<codec_frame> &frames);
+
+}  // namespace dmr_encode
