@@ -1,0 +1,100 @@
+#include "radio_data_encode.h"
+
+#include <cmath>
+#include <cstring>
+
+namespace ysf_encode {
+namespace {
+
+// An angle as whole degrees, minutes and hundredths of a minute.
+struct angle_parts {
+    int degrees;
+    int minutes;
+    int hundredths;
+};
+
+angle_parts split_angle(double magnitude) {
+    long total = std::lround(magnitude * 6000.0);  // hundredths of a minute
+    return {static_cast<int>(total / 6000), static_cast<int>(total / 100 % 60), static_cast<int>(total % 100)};
+}
+
+// The longitude degree byte d6 and the high nibble of d4 that selects its
+// offset, or false for the degrees the receiving side rejects.
+bool longitude_degree_code(int degrees, uint8_t &d6, uint8_t &nibble) {
+    nibble = 5;
+    if (degrees >= 10 && degrees <= 98) {
+        nibble = 3;
+        d6 = static_cast<uint8_t>(degrees + 28);
+    } else if (degrees >= 0 && degrees <= 8) {
+        d6 = static_cast<uint8_t>(degrees + 118);
+    } else if (degrees >= 100 && degrees <= 108) {
+        d6 = static_cast<uint8_t>(degrees + 8);
+    } else if (degrees >= 110 && degrees <= 178) {
+        d6 = static_cast<uint8_t>(degrees - 72);
+    } else {
+        return false;
+    }
+    return true;
+}
+
+// The longitude minute byte d7, or false for minute 0 (code 88, rejected).
+bool longitude_minute_code(int minutes, uint8_t &d7) {
+    if (minutes >= 1 && minutes <= 9)
+        d7 = static_cast<uint8_t>(minutes + 88);
+    else if (minutes >= 10 && minutes <= 59)
+        d7 = static_cast<uint8_t>(minutes + 28);
+    else
+        return false;
+    return true;
+}
+
+inline uint8_t digit(int high_nibble, int value) { return static_cast<uint8_t>((high_nibble << 4) | value); }
+
+}  // namespace
+
+call_sign_field call_sign(std::string_view text) {
+    call_sign_field field;
+    field.fill(' ');
+    for (size_t i = 0; i < text.size() && i < field.size(); ++i) field[i] = static_cast<uint8_t>(text[i]);
+    return field;
+}
+
+bool encode_position(double latitude, double longitude, uint8_t bytes[position_bytes]) {
+    if (!std::isfinite(latitude) || !std::isfinite(longitude)) return false;
+    if (std::fabs(latitude) > 90.0 || std::fabs(longitude) > 180.0) return false;
+    angle_parts lat = split_angle(std::fabs(latitude));
+    angle_parts lon = split_angle(std::fabs(longitude));
+    uint8_t d6 = 0, d7 = 0, nibble = 0;
+    if (!longitude_degree_code(lon.degrees, d6, nibble) || !longitude_minute_code(lon.minutes, d7)) return false;
+    // A value that rounds to zero is sent as north or east.
+    bool north = !(latitude < 0.0 && (lat.degrees || lat.minutes || lat.hundredths));
+    bool east = !(longitude < 0.0 && (lon.degrees || lon.minutes || lon.hundredths));
+    bytes[0] = digit(3, lat.degrees / 10);
+    bytes[1] = digit(3, lat.degrees % 10);
+    bytes[2] = digit(3, lat.minutes / 10);
+    bytes[3] = digit(north ? 5 : 3, lat.minutes % 10);
+    bytes[4] = digit(nibble, lat.hundredths / 10);
+    bytes[5] = digit(east ? 3 : 5, lat.hundredths % 10);
+    bytes[6] = d6;
+    bytes[7] = d7;
+    bytes[8] = static_cast<uint8_t>(lon.hundredths + 28);
+    return true;
+}
+
+void seal_radio_data_block(uint8_t block[radio_block_bytes]) {
+    block[18] = 0x03;
+    unsigned sum = 0;
+    for (int i = 0; i < 19; ++i) sum += block[i];
+    block[19] = static_cast<uint8_t>(sum);
+}
+
+void build_radio_data_block(const uint8_t kind[3], uint8_t model, const uint8_t *position,
+                            uint8_t block[radio_block_bytes]) {
+    std::memset(block, 0, radio_block_bytes);
+    std::memcpy(block + 1, kind, 3);
+    block[4] = model;
+    if (position) std::memcpy(block + 5, position, position_bytes);
+    seal_radio_data_block(block);
+}
+
+}  // namespace ysf_encode
