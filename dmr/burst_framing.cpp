@@ -1,0 +1,152 @@
+#include "burst_framing.h"
+
+#include <array>
+#include <cstring>
+
+#include "bits.h"
+#include "control_fifo.h"
+#include "data_burst.h"
+#include "emb.h"
+#include "embedded_lc.h"
+#include "slot_decision.h"
+#include "slot_metadata.h"
+#include "symbol_distance.h"
+#include "voice_output.h"
+
+namespace {
+
+constexpr int sync_symbols = 24;
+constexpr int max_misses = 4;  // a fifth miss in a row loses sync
+
+using pattern_table = std::array<std::array<uint8_t, sync_symbols>, 4>;
+
+constexpr pattern_table make_patterns() {
+    pattern_table t{};
+    for (int p = 0; p < 4; ++p)
+        for (int i = 0; i < sync_symbols; ++i)
+            t[p][i] = static_cast<uint8_t>((dmr_sync_words[p] >> (2 * (sync_symbols - 1 - i))) & 3);
+    return t;
+}
+
+constexpr pattern_table sync_patterns = make_patterns();
+
+// Step 1: sync, or the EMB of an embedded burst. Sets emb and reports
+// whether the burst counts as a miss.
+burst_kind classify_centre_field(tessavox_state &state, emb_fields &emb, bool &missed) {
+    uint8_t centre[sync_symbols];
+    ring_copy(state.ring, 0, centre, sync_symbols);
+    missed = false;
+    burst_kind kind = match_sync(centre);
+    if (kind != burst_embedded) {
+        state.miss_count = 0;
+        return kind;
+    }
+    emb = decode_emb(read_emb_word(state));
+    if (emb.valid)
+        state.miss_count = 0;
+    else
+        missed = true;
+    return kind;
+}
+
+// Steps 4 to 6: the status line, the EMB and its fragment, the carriage return.
+void write_status(tessavox_state &state, const slot_decision &d, const emb_fields &emb) {
+    std::fprintf(state.err, "  slot: %i busy: %i, lcss: %i", d.slot, d.busy, d.lcss);
+    if (emb.valid) {
+        std::fprintf(state.err, " // EMB: CC: %i, LCSS: %i ", emb.colour_code, emb.lcss);
+        uint8_t fragment[16];
+        ring_copy(state.ring, 4, fragment, 16);
+        collect_fragment(state, fragment, d.slot, emb.lcss);
+    }
+    std::fputc('\r', state.err);
+}
+
+// Step 7: the burst goes where its slot's mode sends it.
+void dispatch_burst(tessavox_state &state, int slot) {
+    uint8_t mode = state.slot_mode[slot];
+    if (mode == slot_mode_voice) {
+        output_voice_burst(state, slot);
+        return;
+    }
+    release_voice_lock(state, slot);
+    if (mode == slot_mode_data) handle_data_burst(state, slot);
+}
+
+}  // namespace
+
+burst_kind match_sync(const uint8_t symbols[24]) {
+    for (int p = 0; p < 4; ++p)
+        if (symbol_distance(symbols, sync_patterns[p].data(), sync_symbols) < sync_distance_limit)
+            return dmr_sync_kinds[p];
+    return burst_embedded;
+}
+
+bool search_sync(tessavox_state &state) {
+    uint8_t window[sync_symbols];
+    while (ring_fill(state.ring) > sync_symbols) {
+        ring_copy(state.ring, 0, window, sync_symbols);
+        if (match_sync(window) != burst_embedded) {
+            state.synchronised = true;
+            state.miss_count = 0;
+            return true;
+        }
+        ring_advance(state.ring, 1);
+    }
+    return false;
+}
+
+void lose_sync(tessavox_state &state) {
+    std::fprintf(state.err, "lost sync at %i\n", state.ring.read_pos);
+    state.slot_mode[0] = slot_mode_none;
+    state.slot_mode[1] = slot_mode_none;
+    state.last_slot = -1;
+    state.slot_confidence = 0;
+    std::memset(state.fragments, 0, sizeof state.fragments);
+    std::memset(state.fragment_count, 0, sizeof state.fragment_count);
+    reset_slot_records(state);
+    state.synchronised = false;
+}
+
+bool process_burst(tessavox_state &state) {
+    emb_fields emb;
+    bool missed = false;
+    burst_kind kind = classify_centre_field(state, emb, missed);
+    if (missed) {
+        if (state.miss_count >= max_misses) {
+            ++state.miss_count;
+            lose_sync(state);
+            return false;
+        }
+        ++state.miss_count;
+    }
+
+    uint8_t cach[12];
+    ring_copy(state.ring, -66, cach, 12);
+    slot_decision d = decide_slot(state, cach);
+
+    if (kind != burst_embedded && state.slot_mode[d.slot] != kind) change_slot_mode(state, d.slot, kind);
+
+    write_status(state, d, emb);
+    dispatch_burst(state, d.slot);
+    return true;
+}
+
+void run_burst_loop(tessavox_state &state) {
+    while (state.synchronised && ring_fill(state.ring) > dmr_slot_symbols) {
+        if (!process_burst(state)) return;
+        ring_advance(state.ring, dmr_slot_symbols);
+    }
+}
+
+void process_input_block(tessavox_state &state, const uint8_t *block, std::size_t count) {
+    while (count > 0) {
+        int32_t n = count > static_cast<std::size_t>(tessavox_block_size) ? tessavox_block_size
+                                                                          : static_cast<int32_t>(count);
+        ring_append(state.ring, block, n);
+        block += n;
+        count -= static_cast<std::size_t>(n);
+        if (!state.synchronised) search_sync(state);
+        if (state.synchronised) run_burst_loop(state);
+        poll_control(state);
+    }
+}

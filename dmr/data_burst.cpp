@@ -1,0 +1,58 @@
+#include "data_burst.h"
+
+#include "bits.h"
+#include "bptc_196_96.h"
+#include "full_lc.h"
+#include "golay_20_8.h"
+#include "hex_dump.h"
+#include "slot_metadata.h"
+
+uint32_t read_slot_type(const tessavox_state &state) {
+    uint8_t symbols[10];
+    ring_copy(state.ring, -5, symbols, 5);
+    ring_copy(state.ring, 24, symbols + 5, 5);
+    return static_cast<uint32_t>(symbols_to_word(symbols, 10));
+}
+
+void read_information_bits(const tessavox_state &state, uint8_t bits[25]) {
+    uint8_t symbols[98];
+    ring_copy(state.ring, -54, symbols, 49);
+    ring_copy(state.ring, 29, symbols + 49, 49);
+    uint8_t unpacked[196];
+    symbols_to_bits(symbols, 98, unpacked);
+    pack_bits(unpacked, 196, bits);
+}
+
+void handle_data_burst(tessavox_state &state, int slot) {
+    uint32_t slot_type = read_slot_type(state);
+    if (!golay_20_8_correct(slot_type)) return;
+    int data_type = static_cast<int>((slot_type >> 12) & 0xF);
+    if (data_type == data_type_rate_three_quarter_data) {
+        std::fputs("skipping 3/4 data frame\n", state.err);
+        return;
+    }
+
+    uint8_t info[25];
+    uint8_t data[12];
+    read_information_bits(state, info);
+    if (!decode_bptc_196_96(info, data)) return;
+
+    switch (data_type) {
+        case data_type_voice_lc_header:
+            // The last 3 bytes are the header's Reed-Solomon check, not examined.
+            handle_full_lc(state, data, slot);
+            break;
+        case data_type_terminator_lc:
+        case data_type_idle:
+            end_slot_call(state, slot);
+            break;
+        case data_type_data_header:
+        case data_type_rate_half_data:
+            std::fprintf(state.err, "raw data (data_type = %i, slot = %i)\n", data_type, slot);
+            hex_dump(state.err, data, 12);
+            break;
+        default:
+            std::fprintf(state.err, "unhandled data_type: %i\n", data_type);
+            break;
+    }
+}

@@ -1,0 +1,25 @@
+#pragma once
+// The slot records and the events on which their metadata lines are sent.
+// Each line repeats everything known of the slot, so the latest line per
+// slot holds the slot's current state.
+
+#include <cstdint>
+
+#include "tessavox_state.h"
+
+// A sync burst changed the slot's mode to data or voice: sets the mode and
+// the record's sync ("data" also clears type, source and target), then sends
+// the line.
+void change_slot_mode(tessavox_state &state, int slot, uint8_t mode);
+
+// A group or direct voice LC was decoded: sets type, source and target and
+// sends the line, whether or not anything changed. type is slot_type_group
+// or slot_type_direct.
+void set_slot_call(tessavox_state &state, int slot, const char *type, int32_t source, int32_t target);
+
+// A terminator with LC or an idle burst: clears type, source and target and
+// sends the line, but only if any of them was set.
+void end_slot_call(tessavox_state &state, int slot);
+
+// Lost sync: empties both records, then sends slot 0's and slot 1's line.
+void reset_slot_records(tessavox_state &state);

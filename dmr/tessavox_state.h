@@ -1,0 +1,60 @@
+#pragma once
+// The whole state of the DMR decoder: the symbol ring and burst grid, the
+// slot assignment, the per-slot modes, records and fragment buffers, the
+// voice lock and slot filter, and the streams it writes to. main owns one
+// static instance; tests create fresh ones and bind the streams to memory.
+
+#include <cstdint>
+#include <cstdio>
+
+#include "metadata.h"
+#include "symbol_ring.h"
+
+// Symbols delivered by one read of standard input.
+inline constexpr int tessavox_block_size = 128;
+inline constexpr int tessavox_ring_size = 1024;
+// One time slot on the channel: 12 CACH symbols and a 132-symbol burst.
+inline constexpr int dmr_slot_symbols = 144;
+// Bytes asked for by one read of the control fifo.
+inline constexpr int control_buffer_size = 32;
+
+// What a slot carries, from the kind of its last sync burst.
+enum slot_mode_value : uint8_t {
+    slot_mode_none = 0,
+    slot_mode_data = 1,
+    slot_mode_voice = 2,
+};
+
+struct tessavox_state {
+    // Streams: voice units, diagnostics, metadata lines, control messages.
+    FILE *out = stdout;
+    FILE *err = stderr;
+    metadata_fifo meta;
+    FILE *control = nullptr;
+    uint8_t control_buffer[control_buffer_size] = {};
+    // Set when a flush of out failed because its reader has gone away.
+    bool output_gone = false;
+
+    // Framing. While synchronised the read position is the first symbol of
+    // the centre field of the next burst.
+    symbol_ring<uint8_t, tessavox_ring_size> ring;
+    bool synchronised = false;
+    int32_t miss_count = 0;  // consecutive bursts with neither sync nor valid EMB
+
+    // Slot assignment from the CACH.
+    int last_slot = -1;       // slot of the previous burst, -1 none
+    int slot_confidence = 0;  // bursts in a row whose TC followed the alternation, up to 100
+
+    uint8_t slot_mode[2] = {slot_mode_none, slot_mode_none};
+
+    // Voice output: the slot holding the voice lock (-1 none) and the mask of
+    // slots whose voice may pass (bit 0 slot 0, bit 1 slot 1).
+    int voice_slot = -1;
+    uint8_t slot_filter = 3;
+
+    // Embedded signalling: four 32-bit fragments per slot and their count.
+    uint8_t fragments[2][16] = {};
+    uint8_t fragment_count[2] = {};
+
+    slot_record records[2];
+};

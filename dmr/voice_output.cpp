@@ -1,0 +1,43 @@
+#include "voice_output.h"
+
+#include <cerrno>
+#include <cstring>
+
+#include "bits.h"
+#include "codec_frame.h"
+#include "voice_frame_table.h"
+
+void deinterleave_voice(const uint8_t payload[27], uint8_t frames[36]) {
+    uint8_t bits[ambe_coded_bits];
+    for (int k = 0; k < 3; ++k) {
+        unpack_bits(payload + 9 * k, ambe_coded_bits, bits);
+        place_voice_frame(bits, frames + ambe_frame_bytes * k);
+    }
+}
+
+void read_voice_payload(const tessavox_state &state, uint8_t payload[27]) {
+    uint8_t symbols[108];
+    ring_copy(state.ring, -54, symbols, 54);
+    ring_copy(state.ring, 24, symbols + 54, 54);
+    uint8_t bits[216];
+    symbols_to_bits(symbols, 108, bits);
+    pack_bits(bits, 216, payload);
+}
+
+void output_voice_burst(tessavox_state &state, int slot) {
+    if ((state.slot_filter & (slot + 1)) == 0) return;
+    if (state.voice_slot != -1 && state.voice_slot != slot) return;
+
+    uint8_t payload[27];
+    uint8_t frames[dmr_voice_unit_bytes];
+    read_voice_payload(state, payload);
+    deinterleave_voice(payload, frames);
+    std::fwrite(frames, 1, sizeof frames, state.out);
+    errno = 0;
+    if (std::fflush(state.out) != 0 && errno == EPIPE) state.output_gone = true;
+    state.voice_slot = slot;
+}
+
+void release_voice_lock(tessavox_state &state, int slot) {
+    if (state.voice_slot == slot) state.voice_slot = -1;
+}
