@@ -2,7 +2,7 @@
 // Golay (20,8) code of the DMR slot type (ETSI TS 102 361-1).
 //
 // Codeword bits 19..12 are the 8 data bits, bits 11..0 the check bits.
-// Minimum distance 7: a decoder corrects up to three wrong bits.
+// Minimum distance 8: a decoder corrects up to three wrong bits and sees four.
 
 #include <cstdint>
 
