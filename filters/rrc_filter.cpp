@@ -26,47 +26,61 @@ constexpr std::array<float, rrc_tap_count> mirror_taps() {
     return taps;
 }
 
-// Eight single-precision lanes; on hardware with narrower vectors the compiler
-// splits each operation, lane by lane, so the arithmetic stays the same.
-typedef float lanes __attribute__((vector_size(32)));
-constexpr std::size_t lane_count = sizeof(lanes) / sizeof(float);
-static_assert(rrc_lane_group % (4 * lane_count) == 0);
-static_assert(rrc_chunk % rrc_lane_group == 0);
-
-// Sums of the rrc_lane_group outputs whose newest inputs are line[first + 80]
-// onward. Each lane runs the tap loop for its own output in tap order, one
-// rounded product and one rounded sum per tap, as the plain loop does.
-void sum_lane_group(const float *line, std::size_t first, float *sums) {
-    lanes acc0 = {}, acc1 = {}, acc2 = {}, acc3 = {};
+// Sums of the rrc_lane_group outputs whose oldest inputs are line[first]
+// onward, in vectors of type V. Each lane runs the tap loop for its own output
+// in tap order, one rounded product and one rounded sum per tap, as the plain
+// loop does; the group's accumulators stay in registers.
+template <typename V>
+[[gnu::always_inline]] inline void sum_lanes(const float *line, std::size_t first, float *sums) {
+    constexpr std::size_t width = sizeof(V) / sizeof(float);
+    constexpr std::size_t vectors = rrc_lane_group / width;
+    static_assert(rrc_lane_group % width == 0);
+    V acc[vectors] = {};
     const float *base = line + first;
     for (int k = 0; k < rrc_tap_count; ++k) {
         const float c = rrc_taps[static_cast<std::size_t>(k)];
-        const lanes tap = {c, c, c, c, c, c, c, c};
-        lanes h0, h1, h2, h3;
-        std::memcpy(&h0, base + k, sizeof h0);
-        std::memcpy(&h1, base + k + lane_count, sizeof h1);
-        std::memcpy(&h2, base + k + 2 * lane_count, sizeof h2);
-        std::memcpy(&h3, base + k + 3 * lane_count, sizeof h3);
-        acc0 = tap * h0 + acc0;
-        acc1 = tap * h1 + acc1;
-        acc2 = tap * h2 + acc2;
-        acc3 = tap * h3 + acc3;
+        V tap;
+        for (std::size_t i = 0; i < width; ++i) tap[i] = c;
+        const float *h = base + k;
+#pragma GCC unroll 8
+        for (std::size_t v = 0; v < vectors; ++v) {
+            V x;
+            std::memcpy(&x, h + v * width, sizeof x);
+            acc[v] = tap * x + acc[v];
+        }
     }
-    std::memcpy(sums, &acc0, sizeof acc0);
-    std::memcpy(sums + lane_count, &acc1, sizeof acc1);
-    std::memcpy(sums + 2 * lane_count, &acc2, sizeof acc2);
-    std::memcpy(sums + 3 * lane_count, &acc3, sizeof acc3);
+#pragma GCC unroll 8
+    for (std::size_t v = 0; v < vectors; ++v) std::memcpy(sums + v * width, &acc[v], sizeof acc[v]);
 }
+
+// Four lanes: the width of every x86-64 and AArch64 processor.
+typedef float narrow_lanes __attribute__((vector_size(16)));
+void sum_narrow(const float *line, std::size_t first, float *sums) { sum_lanes<narrow_lanes>(line, first, sums); }
+
+#if defined(__x86_64__)
+// Eight lanes, for processors with AVX; the same operations, twice as wide.
+typedef float wide_lanes __attribute__((vector_size(32)));
+__attribute__((target("avx"))) void sum_wide(const float *line, std::size_t first, float *sums) {
+    sum_lanes<wide_lanes>(line, first, sums);
+}
+#else
+void sum_wide(const float *line, std::size_t first, float *sums) { sum_narrow(line, first, sums); }
+#endif
+
+static_assert(rrc_chunk % rrc_lane_group == 0);
 
 // Filters up to rrc_chunk samples. Groups are formed whole; the outputs of the
 // last group past count read stale working space and are thrown away.
-void filter_chunk(rrc_state &state, float *block, std::size_t count) {
+void filter_chunk(rrc_state &state, float *block, std::size_t count, rrc_lanes lanes) {
     constexpr std::size_t history = rrc_tap_count - 1;
     float *line = state.line;
     std::memcpy(line + history, block, count * sizeof(float));
     float sums[rrc_lane_group];
     for (std::size_t first = 0; first < count; first += rrc_lane_group) {
-        sum_lane_group(line, first, sums);
+        if (lanes == rrc_lanes::wide)
+            sum_wide(line, first, sums);
+        else
+            sum_narrow(line, first, sums);
         const std::size_t n = count - first < rrc_lane_group ? count - first : rrc_lane_group;
         for (std::size_t i = 0; i < n; ++i)
             block[first + i] = static_cast<float>(static_cast<double>(sums[i]) / rrc_normaliser);
@@ -78,11 +92,25 @@ void filter_chunk(rrc_state &state, float *block, std::size_t count) {
 
 const std::array<float, rrc_tap_count> rrc_taps = mirror_taps();
 
-void rrc_filter(rrc_state &state, float *block, std::size_t count) {
+bool rrc_wide_lanes_available() {
+#if defined(__x86_64__)
+    __builtin_cpu_init();
+    return __builtin_cpu_supports("avx");
+#else
+    return false;
+#endif
+}
+
+void rrc_filter_with(rrc_state &state, float *block, std::size_t count, rrc_lanes lanes) {
+    if (!rrc_wide_lanes_available()) lanes = rrc_lanes::narrow;
     while (count > 0) {
         const std::size_t n = count < rrc_chunk ? count : rrc_chunk;
-        filter_chunk(state, block, n);
+        filter_chunk(state, block, n, lanes);
         block += n;
         count -= n;
     }
+}
+
+void rrc_filter(rrc_state &state, float *block, std::size_t count) {
+    rrc_filter_with(state, block, count, rrc_wide_lanes_available() ? rrc_lanes::wide : rrc_lanes::narrow);
 }

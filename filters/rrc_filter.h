@@ -23,7 +23,8 @@ extern const std::array<float, rrc_tap_count> rrc_taps;
 // exact sum of the taps is 8.3667781834).
 inline constexpr double rrc_normaliser = 8.366778117;
 
-// Outputs formed per pass over the taps, and inputs per pass over a block.
+// Outputs formed side by side per pass over the taps, and inputs per pass over
+// a block.
 inline constexpr std::size_t rrc_lane_group = 32;
 inline constexpr std::size_t rrc_chunk = 256;
 
@@ -40,3 +41,15 @@ struct rrc_state {
 // the same output as the whole input in one piece). A NaN or infinite input
 // spoils the 81 outputs whose sums include it and then leaves the history.
 void rrc_filter(rrc_state &state, float *block, std::size_t count);
+
+// Vector widths of the side-by-side sums: narrow (4 lanes, every processor)
+// and wide (8 lanes, x86-64 processors with AVX). Both give the same output
+// bit for bit; rrc_filter takes the wide lanes where the processor has them.
+enum class rrc_lanes { narrow, wide };
+
+// Whether this processor can run the wide lanes.
+bool rrc_wide_lanes_available();
+
+// rrc_filter with a chosen vector width; wide falls back to narrow where the
+// processor lacks it.
+void rrc_filter_with(rrc_state &state, float *block, std::size_t count, rrc_lanes lanes);

@@ -87,14 +87,18 @@ TEST(RrcFilter, SideBySideSumsMatchTheOneByOneFilterForAnySplit) {
     }
     input[700] = 1e30f;  // large values round differently in every tap order
     const std::vector<float> expected = filter_one_by_one(input);
-    for (std::size_t piece : {1u, 31u, 32u, 33u, 256u, 257u, 1500u}) {
-        rrc_state state;
-        std::vector<float> out = input;
-        for (std::size_t i = 0; i < out.size(); i += piece)
-            rrc_filter(state, out.data() + i, std::min(piece, out.size() - i));
-        for (std::size_t n = 0; n < out.size(); ++n)
-            ASSERT_TRUE(same_bits(out[n], expected[n])) << "pieces of " << piece << ", output " << n;
+    for (rrc_lanes lanes : {rrc_lanes::narrow, rrc_lanes::wide}) {
+        for (std::size_t piece : {1u, 31u, 32u, 33u, 256u, 257u, 1500u}) {
+            rrc_state state;
+            std::vector<float> out = input;
+            for (std::size_t i = 0; i < out.size(); i += piece)
+                rrc_filter_with(state, out.data() + i, std::min(piece, out.size() - i), lanes);
+            for (std::size_t n = 0; n < out.size(); ++n)
+                ASSERT_TRUE(same_bits(out[n], expected[n])) << (lanes == rrc_lanes::wide ? "wide" : "narrow")
+                                                            << " lanes, pieces of " << piece << ", output " << n;
+        }
     }
+    if (!rrc_wide_lanes_available()) GTEST_LOG_(INFO) << "this processor has no wide lanes; narrow ones checked twice";
 }
 
 TEST(RrcFilter, NonFiniteSampleSpoilsOnlyTheOutputsThatSumIt) {
