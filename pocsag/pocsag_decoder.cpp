@@ -66,9 +66,7 @@ int32_t address_of(uint32_t codeword, int32_t codeword_index) {
 
 }  // namespace
 
-bool is_sync(const uint8_t *bytes32) {
-    return symbol_distance(bytes32, pocsag_sync_pattern, 32) < sync_distance_limit;
-}
+bool is_sync(const uint8_t *bytes32) { return symbol_distance(bytes32, pocsag_sync_pattern, 32) < sync_distance_limit; }
 
 void take_codeword(pagewick_state &state, uint32_t codeword, const pocsag_sink &sink) {
     uint32_t word = codeword >> 1;
@@ -100,8 +98,8 @@ void take_codeword(pagewick_state &state, uint32_t codeword, const pocsag_sink &
 
 void pagewick_process(pagewick_state &state, const uint8_t *bytes, std::size_t count, const pocsag_sink &sink) {
     while (count > 0) {
-        int32_t n = count < static_cast<std::size_t>(pagewick_block_size) ? static_cast<int32_t>(count)
-                                                                           : pagewick_block_size;
+        int32_t n =
+            count < static_cast<std::size_t>(pagewick_block_size) ? static_cast<int32_t>(count) : pagewick_block_size;
         ring_append(state.ring, bytes, n);
         if (state.synchronised)
             follow_batches(state, sink);

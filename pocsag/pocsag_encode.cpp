@@ -9,12 +9,18 @@ constexpr uint32_t generator_low_terms = 0x369;
 uint32_t numeric_value(char c) {
     if (c >= '0' && c <= '9') return static_cast<uint32_t>(c - '0');
     switch (c) {
-        case '*': return 10;
-        case 'U': return 11;
-        case '-': return 13;
-        case ')': return 14;
-        case '(': return 15;
-        default: return 12;
+        case '*':
+            return 10;
+        case 'U':
+            return 11;
+        case '-':
+            return 13;
+        case ')':
+            return 14;
+        case '(':
+            return 15;
+        default:
+            return 12;
     }
 }
 
@@ -87,7 +93,7 @@ std::vector<uint32_t> pocsag_page_codewords(const std::vector<pocsag_page> &page
             codewords.push_back(encode_idle_codeword);
         codewords.push_back(pocsag_address_codeword(page.address, page.function));
         std::vector<uint32_t> words = page.kind == pocsag_text_kind::numeric ? pocsag_numeric_words(page.text)
-                                                                              : pocsag_alphanumeric_words(page.text);
+                                                                             : pocsag_alphanumeric_words(page.text);
         for (uint32_t w : words) codewords.push_back(pocsag_message_codeword(w));
     }
     do {

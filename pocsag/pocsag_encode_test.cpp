@@ -59,8 +59,8 @@ TEST(PocsagEncode, AddressCodewordCarriesHighBitsAndFunction) {
 // Address 10 goes into the third frame (codeword 4 of the batch), after four
 // idle codewords, with its message right behind and idle fill to the end.
 TEST(PocsagEncode, PagesArePlacedInTheirFrames) {
-    std::vector<uint32_t> codewords =
-        pocsag_page_codewords({{10, 0, pocsag_text_kind::numeric, "12345"}, {9, 3, pocsag_text_kind::alphanumeric, "AB"}});
+    std::vector<uint32_t> codewords = pocsag_page_codewords(
+        {{10, 0, pocsag_text_kind::numeric, "12345"}, {9, 3, pocsag_text_kind::alphanumeric, "AB"}});
     ASSERT_EQ(codewords.size(), 32u);
     for (int i = 0; i < 4; ++i) EXPECT_EQ(codewords[i], encode_idle_codeword);
     EXPECT_EQ(codewords[4], pocsag_address_codeword(10, 0));
