@@ -24,8 +24,7 @@ void place_information(const uint8_t info[25], burst &b) {
     uint8_t bits[bptc_196_96_bits];
     unpack_bits(info, bptc_196_96_bits, bits);
     bits_to_symbols(bits, info_half_symbols, b.symbols);
-    bits_to_symbols(bits + 2 * info_half_symbols, info_half_symbols,
-                    b.symbols + burst_symbols - info_half_symbols);
+    bits_to_symbols(bits + 2 * info_half_symbols, info_half_symbols, b.symbols + burst_symbols - info_half_symbols);
 }
 
 }  // namespace

@@ -23,11 +23,11 @@ inline constexpr int timeslot_symbols = 144;
 inline constexpr int payload_half_symbols = 54;
 inline constexpr int centre_symbols = 24;
 
-inline constexpr int burst_centre_offset = 54;           // centre field within a burst
-inline constexpr int burst_second_half_offset = 78;      // second payload half within a burst
-inline constexpr int timeslot_centre_offset = 66;        // centre field within a timeslot
-inline constexpr int slot_type_half_symbols = 5;         // slot type symbols on each side
-inline constexpr int info_half_symbols = 49;             // data information symbols on each side
+inline constexpr int burst_centre_offset = 54;       // centre field within a burst
+inline constexpr int burst_second_half_offset = 78;  // second payload half within a burst
+inline constexpr int timeslot_centre_offset = 66;    // centre field within a timeslot
+inline constexpr int slot_type_half_symbols = 5;     // slot type symbols on each side
+inline constexpr int info_half_symbols = 49;         // data information symbols on each side
 
 // One burst without its CACH.
 struct burst {

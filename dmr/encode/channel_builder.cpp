@@ -56,13 +56,15 @@ std::vector<burst> call_bursts(const call &c, const std::vector<codec_frame> &fr
     embedded_lc_encode(lc_bytes, lc_block);
 
     std::vector<burst> out;
-    for (int i = 0; i < c.lc_headers; ++i) out.push_back(voice_lc_header_burst(data_sync_of(c.mobile), c.colour_code, lc));
+    for (int i = 0; i < c.lc_headers; ++i)
+        out.push_back(voice_lc_header_burst(data_sync_of(c.mobile), c.colour_code, lc));
 
     std::vector<codec_frame> sent = call_frames(frames);
     for (std::size_t first = 0; first < sent.size(); first += frames_per_superframe) {
         uint8_t bytes[frames_per_superframe * 12];
         for (int i = 0; i < frames_per_superframe; ++i)
-            for (int j = 0; j < 12; ++j) bytes[12 * i + j] = sent[first + static_cast<std::size_t>(i)][static_cast<std::size_t>(j)];
+            for (int j = 0; j < 12; ++j)
+                bytes[12 * i + j] = sent[first + static_cast<std::size_t>(i)][static_cast<std::size_t>(j)];
         append_voice_superframe(out, voice_sync_of(c.mobile), c.colour_code, lc_block, bytes);
     }
     if (c.terminator) out.push_back(terminator_burst(data_sync_of(c.mobile), c.colour_code, lc));

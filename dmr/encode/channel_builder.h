@@ -24,14 +24,14 @@ std::vector<codec_frame> test_pattern_frames(int count);
 
 // One voice call in one slot.
 struct call {
-    int slot = 0;           // 0 or 1
-    bool group = true;      // group call (opcode 0) or direct call (opcode 3)
-    uint32_t target = 9;    // group or called station, 24 bits
-    uint32_t source = 2001; // calling station, 24 bits
-    int colour_code = 1;    // 0..15
-    bool mobile = false;    // mobile station sync patterns instead of base station
-    int lc_headers = 1;     // voice LC header bursts before the first superframe
-    bool terminator = true; // a terminator with LC after the last superframe
+    int slot = 0;            // 0 or 1
+    bool group = true;       // group call (opcode 0) or direct call (opcode 3)
+    uint32_t target = 9;     // group or called station, 24 bits
+    uint32_t source = 2001;  // calling station, 24 bits
+    int colour_code = 1;     // 0..15
+    bool mobile = false;     // mobile station sync patterns instead of base station
+    int lc_headers = 1;      // voice LC header bursts before the first superframe
+    bool terminator = true;  // a terminator with LC after the last superframe
 };
 
 // The full LC of a call.
@@ -55,10 +55,10 @@ std::vector<burst> call_bursts(const call &c, const std::vector<codec_frame> &fr
 std::vector<burst> idle_bursts(int count, burst_sync sync, int colour_code);
 
 struct channel_options {
-    int first_slot = 0;           // slot of the first timeslot
-    int colour_code = 1;          // of the idle bursts that pad a slot
+    int first_slot = 0;   // slot of the first timeslot
+    int colour_code = 1;  // of the idle bursts that pad a slot
     burst_sync idle_sync = burst_sync::bs_data;
-    uint32_t short_lc = 0;        // 17 short-LC bits of every CACH
+    uint32_t short_lc = 0;  // 17 short-LC bits of every CACH
 };
 
 // Appends one timeslot (CACH of the TACT word and short-LC bits, then the

@@ -1,11 +1,12 @@
 // Embedded LC block, checksum and fragments, and the full LC bytes with
 // their Reed-Solomon parity.
 
+#include "embedded_lc_encoder.h"
+
 #include <gtest/gtest.h>
 
 #include <random>
 
-#include "embedded_lc_encoder.h"
 #include "full_lc_encoder.h"
 #include "reference_decoder.h"
 #include "rs_12_9_encoder.h"
@@ -55,8 +56,8 @@ TEST(EmbeddedLc, ChecksumIsByteSumModulo31) {
 
 TEST(EmbeddedLc, BlockDecodesBackWithRowsParityAndChecksum) {
     std::mt19937 random(12872);
-    std::vector<std::vector<uint8_t>> cases = {std::vector<uint8_t>(9, 0), lc_of(0, 9, 2001), lc_of(3, 3120001, 2624154),
-                                               std::vector<uint8_t>(9, 0xFF)};
+    std::vector<std::vector<uint8_t>> cases = {std::vector<uint8_t>(9, 0), lc_of(0, 9, 2001),
+                                               lc_of(3, 3120001, 2624154), std::vector<uint8_t>(9, 0xFF)};
     for (int i = 0; i < 40; ++i) {
         std::vector<uint8_t> lc(9);
         for (auto &b : lc) b = static_cast<uint8_t>(random());

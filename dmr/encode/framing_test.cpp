@@ -28,9 +28,11 @@ TEST(SyncPatterns, WordsAndSymbols) {
         std::vector<uint8_t> symbols;
     } cases[] = {
         {burst_sync::bs_data, 0xDFF57D75DF5D, {3, 1, 3, 3, 3, 3, 1, 1, 1, 3, 3, 1, 1, 3, 1, 1, 3, 1, 3, 3, 1, 1, 3, 1}},
-        {burst_sync::bs_voice, 0x755FD7DF75F7, {1, 3, 1, 1, 1, 1, 3, 3, 3, 1, 1, 3, 3, 1, 3, 3, 1, 3, 1, 1, 3, 3, 1, 3}},
+        {burst_sync::bs_voice, 0x755FD7DF75F7, {1, 3, 1, 1, 1, 1, 3, 3, 3, 1, 1, 3,
+                                                3, 1, 3, 3, 1, 3, 1, 1, 3, 3, 1, 3}},
         {burst_sync::ms_data, 0xD5D7F77FD757, {3, 1, 1, 1, 3, 1, 1, 3, 3, 3, 1, 3, 1, 3, 3, 3, 3, 1, 1, 3, 1, 1, 1, 3}},
-        {burst_sync::ms_voice, 0x7F7D5DD57DFD, {1, 3, 3, 3, 1, 3, 3, 1, 1, 1, 3, 1, 3, 1, 1, 1, 1, 3, 3, 1, 3, 3, 3, 1}},
+        {burst_sync::ms_voice, 0x7F7D5DD57DFD, {1, 3, 3, 3, 1, 3, 3, 1, 1, 1, 3, 1,
+                                                3, 1, 1, 1, 1, 3, 3, 1, 3, 3, 3, 1}},
     };
     for (const auto &c : cases) {
         EXPECT_EQ(sync_word(c.sync), c.word);

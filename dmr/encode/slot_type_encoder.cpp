@@ -11,7 +11,8 @@ uint32_t slot_type_word(int colour_code, int data_type) {
 }
 
 void place_slot_type(uint32_t word, uint8_t symbols[132]) {
-    word_to_symbols((word >> 10) & 0x3FFu, slot_type_half_symbols, symbols + burst_centre_offset - slot_type_half_symbols);
+    word_to_symbols((word >> 10) & 0x3FFu, slot_type_half_symbols,
+                    symbols + burst_centre_offset - slot_type_half_symbols);
     word_to_symbols(word & 0x3FFu, slot_type_half_symbols, symbols + burst_second_half_offset);
 }
 

@@ -6,10 +6,14 @@ namespace dmr_encode {
 
 uint64_t sync_word(burst_sync sync) {
     switch (sync) {
-        case burst_sync::bs_data: return 0xDFF57D75DF5Dull;
-        case burst_sync::bs_voice: return 0x755FD7DF75F7ull;
-        case burst_sync::ms_data: return 0xD5D7F77FD757ull;
-        case burst_sync::ms_voice: return 0x7F7D5DD57DFDull;
+        case burst_sync::bs_data:
+            return 0xDFF57D75DF5Dull;
+        case burst_sync::bs_voice:
+            return 0x755FD7DF75F7ull;
+        case burst_sync::ms_data:
+            return 0xD5D7F77FD757ull;
+        case burst_sync::ms_voice:
+            return 0x7F7D5DD57DFDull;
     }
     return 0;
 }
