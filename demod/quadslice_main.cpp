@@ -1,0 +1,35 @@
+// quadslice: baseband float samples in, four-level symbol bytes out.
+
+#include <cstdio>
+
+#include "quadslice.h"
+#include "tool_frame.h"
+
+namespace {
+
+const char usage_format[] =
+    "quadslice version %s\n\nUsage: quadslice [options]\n\nAvailable options:\n"
+    " -h, --help      show this message\n -v, --version   print version and exit\n";
+
+const struct option long_options[] = {
+    {"help", no_argument, nullptr, 'h'},
+    {"version", no_argument, nullptr, 'v'},
+    {nullptr, 0, nullptr, 0},
+};
+
+quadslice_state state;
+float block[quadslice_block_size];
+uint8_t symbols[quadslice_max_symbols];
+
+}  // namespace
+
+int main(int argc, char **argv) {
+    init_stream_frame();
+    parse_options(argc, argv, "hv", long_options, usage_format, nullptr, nullptr);
+    run_stream_loop(block, sizeof block[0], quadslice_block_size, [](std::size_t n) {
+        const int32_t produced = quadslice_block(state, block, static_cast<int32_t>(n), symbols);
+        std::fwrite(symbols, 1, static_cast<std::size_t>(produced), stdout);
+        flush_output();
+    });
+    return 0;
+}
