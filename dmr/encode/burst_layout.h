@@ -29,6 +29,33 @@ inline constexpr int timeslot_centre_offset = 66;    // centre field within a ti
 inline constexpr int slot_type_half_symbols = 5;     // slot type symbols on each side
 inline constexpr int info_half_symbols = 49;         // data information symbols on each side
 
+// Bit positions within a burst, for placing errors: burst bit 2k is the high
+// bit and 2k + 1 the low bit of burst symbol k (0..263).
+
+// EMB bit b (15..0) of an embedded voice burst.
+constexpr int emb_burst_bit(int b) { return 2 * burst_centre_offset + (b >= 8 ? 15 - b : 40 + 7 - b); }
+
+// Fragment bit b (31..0) of an embedded voice burst.
+constexpr int fragment_burst_bit(int b) { return 2 * burst_centre_offset + 8 + 31 - b; }
+
+// Slot type bit b (19..0) of a data burst.
+constexpr int slot_type_burst_bit(int b) {
+    return b >= 10 ? 2 * (burst_centre_offset - slot_type_half_symbols) + 19 - b : 2 * burst_second_half_offset + 9 - b;
+}
+
+// Information bit i (0..195, as from bptc_196_96_encode) of a data burst.
+constexpr int info_burst_bit(int i) {
+    return i < 2 * info_half_symbols ? i : i - 2 * info_half_symbols + 2 * (burst_symbols - info_half_symbols);
+}
+
+// Voice payload bit j (0..215) of a voice burst.
+constexpr int voice_burst_bit(int j) {
+    return j < 2 * payload_half_symbols ? j : j - 2 * payload_half_symbols + 2 * burst_second_half_offset;
+}
+
+// Flips bit n of a run of symbols (bit 2k is the high bit of symbol k).
+inline void flip_symbol_bit(uint8_t *symbols, int n) { symbols[n / 2] ^= static_cast<uint8_t>(n % 2 ? 1 : 2); }
+
 // One burst without its CACH.
 struct burst {
     uint8_t symbols[burst_symbols] = {};

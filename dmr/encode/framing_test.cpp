@@ -143,3 +143,40 @@ TEST(VoicePayload, FramesComeBackInOrderThroughTheBurst) {
     EXPECT_EQ(b.symbols[53], bits[34] << 1 | bits[35]);
     EXPECT_EQ(b.symbols[78], bits[36] << 1 | bits[37]);
 }
+
+TEST(BurstLayout, FieldBitPositionsMatchTheFieldsTheReceiverReads) {
+    uint8_t frames[36] = {};
+    const burst clean = embedded_voice_burst(0x1391, 0x12345678, frames);
+    for (int b = 0; b < 16; ++b) {
+        burst x = clean;
+        flip_symbol_bit(x.symbols, emb_burst_bit(b));
+        EXPECT_EQ(reference::emb_of_centre(x.symbols + 54), 0x1391 ^ (1 << b)) << b;
+    }
+    for (int b = 0; b < 32; ++b) {
+        burst x = clean;
+        flip_symbol_bit(x.symbols, fragment_burst_bit(b));
+        EXPECT_EQ(reference::fragment_of_centre(x.symbols + 54), 0x12345678u ^ (1u << b)) << b;
+    }
+    const uint8_t info[25] = {};
+    const burst data = data_burst(burst_sync::bs_data, 0x11B8C, info);
+    for (int b = 0; b < 20; ++b) {
+        burst x = data;
+        flip_symbol_bit(x.symbols, slot_type_burst_bit(b));
+        EXPECT_EQ(reference::slot_type_of_burst(x.symbols), 0x11B8Cu ^ (1u << b)) << b;
+    }
+    for (int i = 0; i < 196; ++i) {
+        burst x = data;
+        flip_symbol_bit(x.symbols, info_burst_bit(i));
+        uint8_t back[25];
+        reference::info_of_burst(x.symbols, back);
+        for (int j = 0; j < 196; ++j) ASSERT_EQ(bit_at(back, j), j == i ? 1 : 0) << i;
+    }
+    for (int j : {0, 107, 108, 215}) {
+        burst x = clean;
+        flip_symbol_bit(x.symbols, voice_burst_bit(j));
+        uint8_t bits[72];
+        std::vector<uint8_t> voice = reference::voice_of_burst(x.symbols);
+        extract_voice_frame(voice.data() + 12 * (j / 72), bits);
+        EXPECT_EQ(bits[j % 72], 1) << j;
+    }
+}
