@@ -106,6 +106,9 @@ struct transmission {
 // and FN cycling 0..7. In V/D mode 2 the data channel of frame FN 0, 1, 2, 3
 // carries target, source, downlink, uplink; FN 4 and 5 zero bytes; FN 6 and
 // 7 the two halves of the radio data block (kind 22 61 5F without a position).
+// A receiver evaluates the radio data block at the next frame numbered 0..5,
+// so it reports the radio model and position only when at least nine
+// communication frames are sent (the default of 16 does).
 // In V/D mode 1 the data channel carries target and source (even FN) or
 // downlink and uplink (odd FN). After a header, the first voice full-rate
 // frame carries voice in blocks 3 and 4 only. Returns false, leaving out
