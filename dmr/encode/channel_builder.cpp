@@ -86,6 +86,7 @@ std::vector<uint8_t> channel_symbols(const std::vector<burst> &slot0, const std:
                                      const channel_options &options) {
     const std::vector<burst> *lists[2] = {&slot0, &slot1};
     std::size_t count = slot0.size() > slot1.size() ? slot0.size() : slot1.size();
+    if (options.trailing_idle > 0) count += static_cast<std::size_t>(options.trailing_idle);
     burst idle = idle_burst(options.idle_sync, options.colour_code);
     int first = options.first_slot & 1;
 
@@ -108,6 +109,7 @@ std::vector<uint8_t> call_symbols(const call &c, const std::vector<codec_frame> 
     channel_options options;
     options.colour_code = c.colour_code;
     options.idle_sync = data_sync_of(c.mobile);
+    options.trailing_idle = 1;
     return (c.slot & 1) ? channel_symbols(none, bursts, options) : channel_symbols(bursts, none, options);
 }
 

@@ -59,6 +59,10 @@ struct channel_options {
     int colour_code = 1;  // of the idle bursts that pad a slot
     burst_sync idle_sync = burst_sync::bs_data;
     uint32_t short_lc = 0;  // 17 short-LC bits of every CACH
+    // Idle timeslot pairs (busy 0) appended after both slots' bursts. A
+    // receiver handles a burst only once symbols of the next timeslot have
+    // arrived, so a stream whose last burst must be decoded needs one.
+    int trailing_idle = 0;
 };
 
 // Appends one timeslot (CACH of the TACT word and short-LC bits, then the
@@ -75,7 +79,8 @@ std::vector<uint8_t> channel_symbols(const std::vector<burst> &slot0, const std:
                                      const channel_options &options = {});
 
 // The symbol stream of one call in its slot, the other slot sending idle
-// bursts: channel_symbols with the call's bursts, beginning with slot 0.
+// bursts: channel_symbols with the call's bursts, beginning with slot 0, and
+// one trailing idle pair so that the terminator is decoded too.
 std::vector<uint8_t> call_symbols(const call &c, const std::vector<codec_frame> &frames);
 
 }  // namespace dmr_encode

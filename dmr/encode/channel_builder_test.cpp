@@ -210,8 +210,12 @@ TEST(CallBuilder, WholeCallsReadBackInEitherSlot) {
         std::vector<seen_burst> mine = read_slot(stream, tc.c.slot, 0);
         std::vector<seen_burst> other = read_slot(stream, 1 - tc.c.slot, 0);
         ASSERT_EQ(mine.size(), other.size());
-        expect_call(mine, tc.c, frames);
-        for (const seen_burst &s : mine) EXPECT_EQ(s.busy, 1);
+        // The call, then one idle burst in each slot so that a receiver
+        // reaches the call's last burst.
+        std::vector<seen_burst> call_part(mine.begin(), mine.end() - 1);
+        expect_call(call_part, tc.c, frames);
+        for (const seen_burst &s : call_part) EXPECT_EQ(s.busy, 1);
+        expect_idle(mine, call_part.size(), int(data_sync_of(tc.c.mobile)), tc.c.colour_code);
         expect_idle(other, 0, int(data_sync_of(tc.c.mobile)), tc.c.colour_code);
         // The first centre field is where a receiver's search finds it.
         uint8_t pattern[24];
@@ -236,11 +240,14 @@ TEST(ChannelBuilder, TwoCallsInterleaveAndTheShorterSlotIsPaddedWithIdle) {
     options.first_slot = 1;
     options.colour_code = 3;
     options.short_lc = 0x15555;
+    options.trailing_idle = 2;
     std::vector<uint8_t> stream = channel_symbols(call_bursts(a, fa), call_bursts(b, fb), options);
-    ASSERT_EQ(stream.size(), 2u * 14 * 144);  // a: 1 + 12 + 1 bursts; b: 8, padded to 14
+    ASSERT_EQ(stream.size(), 2u * 16 * 144);  // a: 1 + 12 + 1 bursts; b: 8, padded to 14; 2 trailing
 
     std::vector<seen_burst> s0 = read_slot(stream, 0, 1), s1 = read_slot(stream, 1, 1);
-    expect_call(s0, a, fa);
+    std::vector<seen_burst> s0_call(s0.begin(), s0.begin() + 14);
+    expect_call(s0_call, a, fa);
+    expect_idle(s0, 14, int(burst_sync::bs_data), 3);
     std::vector<seen_burst> s1_call(s1.begin(), s1.begin() + 8);
     expect_call(s1_call, b, fb);
     expect_idle(s1, 8, int(burst_sync::bs_data), 3);
