@@ -9,9 +9,9 @@
 #include "level_tracker.h"
 #include "symbol_ring.h"
 
-inline constexpr int32_t duoslice_block_size = 256;     // samples per read
-inline constexpr int32_t duoslice_window_length = 40;   // samples per bit
-inline constexpr int32_t duoslice_min_fill = 42;        // a bit is taken while this many samples wait
+inline constexpr int32_t duoslice_block_size = 256;    // samples per read
+inline constexpr int32_t duoslice_window_length = 40;  // samples per bit
+inline constexpr int32_t duoslice_min_fill = 42;       // a bit is taken while this many samples wait
 // Bits one block can complete: at most 41 + 256 samples wait when the bit
 // loop starts, each bit takes 40 (39 at most once per block).
 inline constexpr int32_t duoslice_max_bits = 7;

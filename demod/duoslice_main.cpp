@@ -27,10 +27,18 @@ void handle_option(int letter, const char *, void *context) {
     if (letter == 'i') static_cast<duoslice_state *>(context)->invert = true;
 }
 
+// The standard streams get static buffers so that nothing is allocated; a
+// large input buffer takes whatever the pipe holds in one read, while fread
+// still returns each block as soon as it is complete.
+char input_buffer[65536];
+char output_buffer[4096];
+
 }  // namespace
 
 int main(int argc, char **argv) {
     init_stream_frame();
+    std::setvbuf(stdin, input_buffer, _IOFBF, sizeof input_buffer);
+    std::setvbuf(stdout, output_buffer, _IOFBF, sizeof output_buffer);
     parse_options(argc, argv, "hvi", long_options, usage_format, handle_option, &state);
     run_stream_loop(block, sizeof block[0], duoslice_block_size, [](std::size_t n) {
         const int32_t produced = duoslice_block(state, block, static_cast<int32_t>(n), bits);

@@ -10,9 +10,9 @@
 #include "level_tracker.h"
 #include "symbol_ring.h"
 
-inline constexpr int32_t quadslice_block_size = 256;      // samples per read
-inline constexpr int32_t quadslice_window_length = 10;    // samples per symbol
-inline constexpr int32_t quadslice_min_fill = 12;         // a symbol is taken while this many samples wait
+inline constexpr int32_t quadslice_block_size = 256;    // samples per read
+inline constexpr int32_t quadslice_window_length = 10;  // samples per symbol
+inline constexpr int32_t quadslice_min_fill = 12;       // a symbol is taken while this many samples wait
 // Symbols one block can complete: at most 11 + 256 samples wait when the
 // symbol loop starts, each symbol takes 10, a block holds at most one timing
 // move.

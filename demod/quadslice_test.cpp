@@ -49,19 +49,15 @@ TEST(Quadslice, SlicesAgainstThresholdsOfTheLast100Values) {
         {4.0f, 2},   // exactly the centre
         {-8.0f, 3},  // min -8: centre 0, upper 5, lower -5
         {-5.0f, 2},  // exactly the lower threshold
-        {0.0f, 2},   {5.0f, 0}, {5.5f, 1}, {-5.5f, 3}, {-1.0f, 2}, {1.0f, 0},
+        {0.0f, 2},  {5.0f, 0}, {5.5f, 1}, {-5.5f, 3}, {-1.0f, 2}, {1.0f, 0},
     };
     // Extremes for which the outer thresholds, scaled and offset in double
     // precision, come out one step above (upper) and below (lower) the
     // single-precision result: the values on them slice as 0 and 2, not 1
     // and 3.
     const std::vector<step> rounding = {
-        {0x1.4da9fcp+6f, 1},
-        {-0x1.5847aep+5f, 3},
-        {0x1.dda6cap+5f, 0},
-        {-0x1.3535p+4f, 2},
-        {0x1.dda6ccp+5f, 1},
-        {-0x1.353502p+4f, 3},
+        {0x1.4da9fcp+6f, 1}, {-0x1.5847aep+5f, 3}, {0x1.dda6cap+5f, 0},
+        {-0x1.3535p+4f, 2},  {0x1.dda6ccp+5f, 1},  {-0x1.353502p+4f, 3},
     };
     for (const auto &sequence : {levels, rounding}) {
         std::vector<float> values;

@@ -2,26 +2,37 @@
 
 #include <limits>
 
-double timing_variance(const float *phase_buffer, int32_t window_length, int32_t j) {
-    float sum = 0.0f;
-    for (int32_t m = 0; m < timing_window_count; ++m) sum += phase_buffer[j + m * window_length];
-    const float mean = sum / 100.0f;
-    double squares = 0.0;
+void timing_variances(const float *phase_buffer, int32_t window_length, double *variances) {
+    // All positions are summed side by side, each in its own window order.
+    float sums[timing_max_window_length] = {};
     for (int32_t m = 0; m < timing_window_count; ++m) {
-        const double deviation = static_cast<double>(mean) - static_cast<double>(phase_buffer[j + m * window_length]);
-        squares += deviation * deviation;
+        const float *window = phase_buffer + m * window_length;
+        for (int32_t j = 0; j < window_length; ++j) sums[j] += window[j];
     }
-    return squares / 100.0;
+    double means[timing_max_window_length];
+    for (int32_t j = 0; j < window_length; ++j) {
+        means[j] = static_cast<double>(sums[j] / 100.0f);
+        variances[j] = 0.0;
+    }
+    for (int32_t m = 0; m < timing_window_count; ++m) {
+        const float *window = phase_buffer + m * window_length;
+        for (int32_t j = 0; j < window_length; ++j) {
+            const double deviation = means[j] - static_cast<double>(window[j]);
+            variances[j] += deviation * deviation;
+        }
+    }
+    for (int32_t j = 0; j < window_length; ++j) variances[j] /= 100.0;
 }
 
 int32_t timing_correction(const float *phase_buffer, int32_t window_length) {
     int32_t best = 0;
     double best_variance = std::numeric_limits<double>::infinity();
+    double variances[timing_max_window_length];
+    timing_variances(phase_buffer, window_length, variances);
     for (int32_t j = 0; j < window_length; ++j) {
-        const double variance = timing_variance(phase_buffer, window_length, j);
-        if (variance < best_variance) {
+        if (variances[j] < best_variance) {
             best = j;
-            best_variance = variance;
+            best_variance = variances[j];
         }
     }
     if (!(best_variance > 0.0 && best_variance <= timing_variance_limit)) return 0;

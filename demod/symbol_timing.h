@@ -13,11 +13,15 @@ inline constexpr int32_t timing_window_count = 100;
 // and the largest that counts as one rather than noise or overload.
 inline constexpr double timing_variance_limit = 5000000.0;
 
-// The variance of window position j over the stored windows: entries j,
-// j + window_length, ..., j + 99 * window_length of phase_buffer. The mean is
-// summed and divided in single precision, the squared deviations summed and
-// divided in double precision.
-double timing_variance(const float *phase_buffer, int32_t window_length, int32_t j);
+// The longest window: 40 samples per bit.
+inline constexpr int32_t timing_max_window_length = 40;
+
+// The variance of every window position j (0..window_length-1) over the
+// stored windows, that is of entries j, j + window_length, ...,
+// j + 99 * window_length of phase_buffer, into variances[j]. The mean is
+// summed in window order and divided in single precision, the squared
+// deviations summed in window order and divided in double precision.
+void timing_variances(const float *phase_buffer, int32_t window_length, double *variances);
 
 // The move of the next read position after the 100th window: +1 (skip one
 // sample) when the position of smallest variance is 1..4, -1 (take one sample
@@ -26,5 +30,5 @@ double timing_variance(const float *phase_buffer, int32_t window_length, int32_t
 // strictly smaller variance replaces the best, so a tie goes to the lower
 // position; a position whose variance is NaN (a NaN or infinite sample among
 // its entries) is passed over. phase_buffer holds 100 * window_length
-// samples, window_length at most 40.
+// samples, window_length at most timing_max_window_length.
 int32_t timing_correction(const float *phase_buffer, int32_t window_length);

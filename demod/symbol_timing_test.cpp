@@ -28,6 +28,11 @@ struct phase_fixture {
         return *this;
     }
     int32_t correction() const { return timing_correction(entries.data(), window_length); }
+    double variance(int32_t j) const {
+        double variances[timing_max_window_length];
+        timing_variances(entries.data(), window_length, variances);
+        return variances[j];
+    }
 };
 
 }  // namespace
@@ -36,8 +41,8 @@ TEST(TimingCorrection, MovesTowardsTheWindowEdgeNearestTheSymbolChange) {
     struct {
         int32_t window_length, quiet_position, expected;
     } cases[] = {
-        {10, 0, 0},  {10, 1, 1},  {10, 4, 1},  {10, 5, -1}, {10, 8, -1}, {10, 9, 0},
-        {40, 0, 0},  {40, 3, 1},  {40, 6, -1}, {40, 9, 0},  {40, 20, 0}, {40, 39, 0},
+        {10, 0, 0}, {10, 1, 1}, {10, 4, 1},  {10, 5, -1}, {10, 8, -1}, {10, 9, 0},
+        {40, 0, 0}, {40, 3, 1}, {40, 6, -1}, {40, 9, 0},  {40, 20, 0}, {40, 39, 0},
     };
     for (auto c : cases) {
         phase_fixture f(c.window_length, 100.0f);
@@ -68,7 +73,7 @@ TEST(TimingCorrection, NoMoveWithoutUsableVariance) {
     // 20 entries of +-5000: exactly the limit still moves; +-5001 is above it.
     phase_fixture at_limit(10, 6000.0f);
     at_limit.spread(3, 20, 5000.0f);
-    EXPECT_EQ(timing_variance(at_limit.entries.data(), 10, 3), timing_variance_limit);
+    EXPECT_EQ(at_limit.variance(3), timing_variance_limit);
     EXPECT_EQ(at_limit.correction(), 1);
     at_limit.spread(3, 20, 5001.0f);
     EXPECT_EQ(at_limit.correction(), 0);
@@ -79,7 +84,7 @@ TEST(TimingCorrection, NanAndInfiniteSamplesDoNotBlindTheCheck) {
     const float inf = std::numeric_limits<float>::infinity();
     phase_fixture f(10, 100.0f);
     f.spread(3, 100, 1.0f).set(0, 17, nan);
-    EXPECT_TRUE(std::isnan(timing_variance(f.entries.data(), 10, 0)));
+    EXPECT_TRUE(std::isnan(f.variance(0)));
     EXPECT_EQ(f.correction(), 1);
 
     // An infinite sample spoils its position; the next quietest one counts.
