@@ -32,13 +32,14 @@ void embedded_lc_encode(const uint8_t lc[9], uint8_t block[16]) {
 
 uint16_t embedded_lc_row(const uint8_t block[16], int row) {
     uint16_t word = 0;
-    for (int c = 0; c < 16; ++c) word = static_cast<uint16_t>((word << 1) | bit_at(block, embedded_lc_bit_of(row, c)));
+    for (int c = 0; c < 16; ++c)
+        word = static_cast<uint16_t>((word << 1) | bit_at(block, embedded_lc_bit_of(row & 7, c)));
     return word;
 }
 
 uint32_t embedded_lc_fragment(const uint8_t block[16], int k) {
     uint32_t fragment = 0;
-    for (int i = 0; i < 4; ++i) fragment = (fragment << 8) | block[4 * k + i];
+    for (int i = 0; i < 4; ++i) fragment = (fragment << 8) | block[4 * (k & 3) + i];
     return fragment;
 }
 

@@ -27,13 +27,13 @@ uint8_t embedded_lc_checksum(const uint8_t lc[9]);
 // Builds the 128-bit block of the nine LC bytes with their checksum.
 void embedded_lc_encode(const uint8_t lc[9], uint8_t block[16]);
 
-// Row word r (0..7) of a block, column 0 as bit 15.
+// Row word r (0..7, taken modulo 8) of a block, column 0 as bit 15.
 uint16_t embedded_lc_row(const uint8_t block[16], int row);
 
 // Block bit (0..127) of row r (0..7), column c (0..15); for placing errors.
 constexpr int embedded_lc_bit_of(int row, int column) { return 8 * column + row; }
 
-// Fragment k (0..3) of a block, block bit 32k as bit 31.
+// Fragment k (0..3, taken modulo 4) of a block, block bit 32k as bit 31.
 uint32_t embedded_lc_fragment(const uint8_t block[16], int k);
 
 // The EMB LCSS that fragment k (0..3) is sent with: 1, 3, 3, 2.
