@@ -16,10 +16,11 @@ inline constexpr int conv_k5_tail_bits = 4;
 // bit 0). The next state is (p >> 1) | (b << 3).
 uint8_t conv_k5_output(int state, int bit);
 
-// Encodes n bits (1..251) of a packed buffer (most significant bit first),
+// Encodes n bits (n >= 0) of a packed buffer (most significant bit first),
 // starting from the all-zero register, followed by conv_k5_tail_bits zero
 // tail bits. Writes n + conv_k5_tail_bits symbol bytes (0..3), one dibit per
-// input bit, in transmission order.
+// input bit, in transmission order. The receiver's Viterbi decoder takes at
+// most 255 dibits, that is n up to 251.
 void conv_k5_encode(const uint8_t *bits, int n, uint8_t *dibits);
 
 }  // namespace ysf_encode

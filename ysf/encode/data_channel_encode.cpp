@@ -11,8 +11,8 @@ constexpr int max_data_bytes = 29;  // 8d + 16 coded bits stay within 251
 
 }  // namespace
 
-void encode_data_channel(const uint8_t *data, int d, uint8_t *dibits) {
-    if (d < 1 || d > max_data_bytes) return;
+bool encode_data_channel(const uint8_t *data, int d, uint8_t *dibits) {
+    if (d < 1 || d > max_data_bytes) return false;
     uint8_t buffer[max_data_bytes + 2];
     pn9_whiten(data, buffer, 8 * d);
     // The CRC covers the data as sent, that is whitened.
@@ -20,6 +20,7 @@ void encode_data_channel(const uint8_t *data, int d, uint8_t *dibits) {
     buffer[d] = static_cast<uint8_t>(crc >> 8);
     buffer[d + 1] = static_cast<uint8_t>(crc);
     conv_k5_encode(buffer, 8 * d + 16, dibits);
+    return true;
 }
 
 void put_header_channel(const uint8_t data[header_channel_bytes], int channel, uint8_t frame[frame_symbols]) {

@@ -23,8 +23,9 @@ inline constexpr int frame_symbols = 480;
 
 // Whitens d data bytes (1..29), appends the CRC-16 of the whitened bytes and
 // convolutionally encodes the 8d + 16 bits with their tail: writes 8d + 20
-// dibits (symbol bytes 0..3) in coded order, before interleaving.
-void encode_data_channel(const uint8_t *data, int d, uint8_t *dibits);
+// dibits (symbol bytes 0..3) in coded order, before interleaving. Returns
+// false, writing nothing, for d outside 1..29.
+bool encode_data_channel(const uint8_t *data, int d, uint8_t *dibits);
 
 // Encodes 20 data bytes as header data channel `channel` (1 or 2; any other
 // value does nothing) and writes its 180 symbols into their places in the

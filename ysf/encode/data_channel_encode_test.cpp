@@ -16,7 +16,11 @@ using namespace ysf_encode;
 TEST(DataChannelEncode, CodedSequenceIsWhitenedDataAndCrc) {
     uint8_t data[10] = {'D', 'L', '1', 'A', 'B', 'C', ' ', ' ', ' ', ' '};
     uint8_t coded[100];
-    encode_data_channel(data, 10, coded);
+    ASSERT_TRUE(encode_data_channel(data, 10, coded));
+    uint8_t untouched[4] = {9, 9, 9, 9};
+    EXPECT_FALSE(encode_data_channel(data, 0, untouched));
+    EXPECT_FALSE(encode_data_channel(data, 30, untouched));
+    EXPECT_EQ(untouched[0], 9);
     uint8_t bits[13] = {};
     ASSERT_TRUE(reference::conv_k5_undo(coded, 100, bits));
     uint8_t whitened[10];
