@@ -77,6 +77,21 @@ TEST(Duoslice, TimingRecoveryKeepsTheBitChangeOutOfPositionsOneToEight) {
         EXPECT_TRUE(timing_moves(held_symbols(600, 40, lead, 0.1f, two_levels, 3)).empty()) << "change at " << lead;
 }
 
+TEST(Duoslice, DecodesTheSentBitsOnceTheTimingIsRecovered) {
+    struct {
+        int lead;
+        int first_good;  // the first output bit on a clean window
+        int lag;         // output bit k carries sent bit k - lag
+    } cases[] = {{0, 10, 0}, {3, 300, 0}, {6, 300, 1}, {20, 10, 1}};
+    for (auto c : cases) {
+        std::vector<float> sent;
+        const std::vector<uint8_t> out = run_duoslice(held_symbols(600, 40, c.lead, 0.1f, two_levels, 8, &sent));
+        ASSERT_GE(out.size(), 590u);
+        for (size_t k = static_cast<size_t>(c.first_good); k < out.size(); ++k)
+            ASSERT_EQ(out[k], sent[k - static_cast<size_t>(c.lag)] > 0 ? 1 : 0) << "lead " << c.lead << ", bit " << k;
+    }
+}
+
 TEST(Duoslice, NanAndInfiniteSamples) {
     const std::vector<float> clean = held_symbols(300, 40, 0, 1.0f, two_levels, 4);
     const std::vector<uint8_t> reference = run_duoslice(clean);

@@ -97,6 +97,23 @@ TEST(Quadslice, TimingRecoveryPutsTheSymbolChangeOnAWindowEdge) {
     EXPECT_TRUE(timing_moves(held_symbols(600, 10, 9, 0.1f, four_levels, 4)).empty());
 }
 
+TEST(Quadslice, DecodesTheSentSymbolsOnceTheTimingIsRecovered) {
+    // The dibit of each level: +3 is 1, +1 is 0, -1 is 2, -3 is 3.
+    auto dibit = [](float level) -> uint8_t { return level > 2 ? 1 : level > 0 ? 0 : level > -2 ? 2 : 3; };
+    struct {
+        int lead;
+        int first_good;  // the first output symbol on a clean window
+        int lag;         // output symbol k carries sent symbol k - lag
+    } cases[] = {{0, 10, 0}, {3, 300, 0}, {6, 300, 1}};
+    for (auto c : cases) {
+        std::vector<float> sent;
+        const std::vector<uint8_t> out = run_quadslice(held_symbols(600, 10, c.lead, 0.1f, four_levels, 7, &sent));
+        ASSERT_GE(out.size(), 590u);
+        for (size_t k = static_cast<size_t>(c.first_good); k < out.size(); ++k)
+            ASSERT_EQ(out[k], dibit(sent[k - static_cast<size_t>(c.lag)])) << "lead " << c.lead << ", symbol " << k;
+    }
+}
+
 TEST(Quadslice, NanAndInfiniteSamplesSliceAsTwoAndPass) {
     const std::vector<float> clean = held_symbols(300, 10, 0, 1.0f, four_levels, 5);
     const std::vector<uint8_t> reference = run_quadslice(clean);

@@ -24,11 +24,12 @@ std::vector<float> value_windows(const std::vector<float> &values, int window_le
 }
 
 std::vector<float> held_symbols(int count, int period, int lead, float edge, const std::vector<float> &levels,
-                                uint32_t seed) {
+                                uint32_t seed, std::vector<float> *sent) {
     lcg random{seed};
     std::vector<float> samples(static_cast<size_t>(lead), 1.0f);
     for (int i = 0; i < count; ++i) {
         const float level = levels[random.next() % levels.size()];
+        if (sent) sent->push_back(level);
         for (int k = 0; k < period; ++k) samples.push_back(k == 0 ? level * edge : level);
     }
     return samples;

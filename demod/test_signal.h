@@ -14,8 +14,9 @@ std::vector<float> value_windows(const std::vector<float> &values, int window_le
 // levels (seeded), the first sample of every symbol scaled by edge (a dip
 // where one symbol gives way to the next), and lead samples of level 1.0 in
 // front, so that the first symbol change lies at window position lead.
+// The levels sent are stored in sent if it is given.
 std::vector<float> held_symbols(int count, int period, int lead, float edge, const std::vector<float> &levels,
-                                uint32_t seed);
+                                uint32_t seed, std::vector<float> *sent = nullptr);
 
 // samples samples of a symbol stream whose symbols last period samples (not
 // a whole number), so that the timing recovery has to move the read position
