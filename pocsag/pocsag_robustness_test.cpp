@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 
 #include <random>
-#include <regex>
 #include <sstream>
 
 #include "pocsag_test_support.h"
@@ -25,23 +24,32 @@ void expect_invariants(const pagewick_state &state) {
     ASSERT_EQ(m.text[80], 0);
 }
 
+// True if line is text followed by a decimal number (and nothing else).
+bool is_numbered(const std::string &line, const std::string &text) {
+    if (line.rfind(text, 0) != 0 || line.size() == text.size()) return false;
+    for (std::size_t i = text.size(); i < line.size(); ++i)
+        if (line[i] < '0' || line[i] > '9') return false;
+    return true;
+}
+
 // Every diagnostic line is one of the decoder's own, and sync is found before
 // it is lost.
 void expect_known_diagnostics(const std::string &err) {
-    static const std::regex known(
-        "found sync at [0-9]+|lost sync at [0-9]+|ecc failure|parity failure|unable to handle message type [12]|"
-        "WARNING: message overflow \\(type [03]\\)");
     std::istringstream lines(err);
     std::string line;
     bool synchronised = false;
     while (std::getline(lines, line)) {
-        ASSERT_TRUE(std::regex_match(line, known)) << line;
-        if (line.rfind("found sync", 0) == 0) {
+        if (is_numbered(line, "found sync at ")) {
             ASSERT_FALSE(synchronised);
             synchronised = true;
-        } else if (line.rfind("lost sync", 0) == 0) {
+        } else if (is_numbered(line, "lost sync at ")) {
             ASSERT_TRUE(synchronised);
             synchronised = false;
+        } else {
+            ASSERT_TRUE(line == "ecc failure" || line == "parity failure" ||
+                        line == "unable to handle message type 1" || line == "unable to handle message type 2" ||
+                        line == "WARNING: message overflow (type 0)" || line == "WARNING: message overflow (type 3)")
+                << line;
         }
     }
     if (!err.empty()) {
