@@ -95,8 +95,7 @@ void clear_bit_arrays(voxloom_state &state) {
 
 // Unpacks the frame for its kind and calls the matching synthesis entry;
 // a mode byte of no known kind calls nothing, leaving the last output.
-void synthesise(voxloom_state &state) {
-    voxloom_state &s = state;
+void synthesise(voxloom_state &s) {
     const bool f = s.settings.float_output;
     const int q = s.settings.unvoiced_quality;
     switch (s.mode) {

@@ -118,8 +118,14 @@ make_fake "$work/static" static
 
 configure by-root "voxloom: linking mbelib 1.3.0-fake" -DMBELIB_ROOT="$work/shared"
 speaks by-root
-ldd "$work/by-root/bin/voxloom" | grep -q "libmbe.so.1 => $work/shared/lib64/libmbe.so.1" || fail "by-root: not linked to libmbe.so.1"
+ldd "$work/by-root/bin/voxloom" > "$work/ldd" || true
+grep -q "libmbe.so.1 => $work/shared/lib64/libmbe.so.1" "$work/ldd" || { cat "$work/ldd"; fail "by-root: not linked to libmbe.so.1"; }
 echo "ok: by-root links $work/shared/lib64/libmbe.so.1"
+cmake --install "$work/by-root" --prefix "$work/installed" --component Unspecified > /dev/null ||
+    fail "by-root: install"
+ldd "$work/installed/bin/voxloom" > "$work/ldd" || true
+grep -q "libmbe.so.1 => $work/shared/lib64/libmbe.so.1" "$work/ldd" || { cat "$work/ldd"; fail "installed voxloom does not find libmbe.so.1"; }
+echo "ok: the installed voxloom finds libmbe.so.1 under the private prefix"
 # The end-to-end tests, with the real-library case, against this build.
 cmake --build "$work/by-root" -j2 --target voxloom_program_test > "$work/by-root.tests.log" 2>&1 || fail "by-root: tests build"
 "$work/by-root/bin/voxloom_program_test" --gtest_brief=1 || fail "by-root: end-to-end tests"
