@@ -306,7 +306,9 @@ TEST(Fich, GolayAndCrcFailures) {
         fich_record r;
         EXPECT_EQ(decode_fich(ring, r, err.stream), c.ok) << c.name;
         EXPECT_EQ(err.take(), c.message) << c.name;
-        if (c.ok) EXPECT_EQ(r.DT, 2) << c.name;
+        if (c.ok) {
+            EXPECT_EQ(r.DT, 2) << c.name;
+        }
     }
 
     // Valid Golay words whose CRC does not match: one information bit changed.

@@ -246,6 +246,22 @@ TEST(Orbavox, VdMode2MajorityVote) {
     }
 }
 
+// The full-rate deinterleave, checked against its listing: the first and
+// last of its six lines, and every received bit used once.
+TEST(Orbavox, FullRateDeinterleaveTable) {
+    const uint8_t first[24] = {0,  7,  12, 19, 24, 31, 36,  43,  48,  55,  60,  67,
+                               72, 79, 84, 91, 96, 103, 108, 115, 120, 127, 132, 139};
+    const uint8_t last[24] = {5,  10, 17, 22, 29,  34,  41,  46,  53,  58,  65,  70,
+                              77, 82, 89, 94, 101, 106, 113, 118, 125, 130, 137, 142};
+    for (int i = 0; i < 24; ++i) {
+        EXPECT_EQ(full_rate_deinterleave[static_cast<size_t>(i)], first[i]) << i;
+        EXPECT_EQ(full_rate_deinterleave[static_cast<size_t>(120 + i)], last[i]) << i;
+    }
+    bool used[144] = {};
+    for (uint8_t v : full_rate_deinterleave) used[v] = true;
+    for (bool u : used) EXPECT_TRUE(u);
+}
+
 // Eleven frames with neither sync nor FICH are followed; the twelfth loses
 // sync, and the search then starts again at that frame.
 TEST(Orbavox, TwelveMissesLoseSync) {

@@ -22,19 +22,6 @@ void ring_symbols_to_bits(const ysf_ring &ring, int offset, int count, uint8_t *
     }
 }
 
-// Voice full-rate deinterleave: frame bit i is received bit V[i].
-constexpr std::array<uint8_t, imbe_frame_bits> make_full_rate_table() {
-    std::array<uint8_t, imbe_frame_bits> v{};
-    for (int c = 0; c < 6; ++c)
-        for (int j = 0; j < 12; ++j) {
-            v[static_cast<size_t>(24 * c + 2 * j)] = static_cast<uint8_t>(12 * j + c);
-            v[static_cast<size_t>(24 * c + 2 * j + 1)] = static_cast<uint8_t>(12 * j + 6 + (c ^ 1));
-        }
-    return v;
-}
-
-constexpr std::array<uint8_t, imbe_frame_bits> full_rate_table = make_full_rate_table();
-
 // The value at least two of three bits have.
 constexpr uint8_t majority_table[8] = {0, 0, 0, 1, 0, 1, 1, 1};
 
@@ -78,7 +65,7 @@ void extract_full_rate_frame(const ysf_ring &ring, int k, uint8_t frame[18]) {
     uint8_t received[imbe_frame_bits];
     ring_symbols_to_bits(ring, block_start(k), ysf_block_symbols, received);
     for (int i = 0; i < imbe_frame_bytes; ++i) frame[i] = 0;
-    for (int i = 0; i < imbe_frame_bits; ++i) put_bit(frame, i, received[full_rate_table[static_cast<size_t>(i)]]);
+    for (int i = 0; i < imbe_frame_bits; ++i) put_bit(frame, i, received[full_rate_deinterleave[static_cast<size_t>(i)]]);
 
     // Code words c1..c6 (bits 23..136) carry pseudo-noise seeded by the data
     // bits of c0.

@@ -3,10 +3,26 @@
 // as tagged codec frame records: the mode byte in one single-character
 // write, the frame in one write, then a flush.
 
+#include <array>
+#include <cstddef>
 #include <cstdint>
 #include <cstdio>
 
 #include "ysf_frame.h"
+
+// Voice full-rate deinterleave: IMBE frame bit i is received bit V[i] of
+// the block, V[24c + 2j + e] = 12j + c for e = 0 and 12j + 6 + (c ^ 1) for
+// e = 1 (c 0..5, j 0..11).
+constexpr std::array<uint8_t, 144> make_full_rate_deinterleave() {
+    std::array<uint8_t, 144> v{};
+    for (int c = 0; c < 6; ++c)
+        for (int j = 0; j < 12; ++j) {
+            v[static_cast<std::size_t>(24 * c + 2 * j)] = static_cast<uint8_t>(12 * j + c);
+            v[static_cast<std::size_t>(24 * c + 2 * j + 1)] = static_cast<uint8_t>(12 * j + 6 + (c ^ 1));
+        }
+    return v;
+}
+inline constexpr std::array<uint8_t, 144> full_rate_deinterleave = make_full_rate_deinterleave();
 
 // Voice of block k (0..4) of the frame at the ring's read position:
 // V/D mode 1, the 72 bits of the block's second half placed into a 12-byte
