@@ -110,6 +110,9 @@ TEST(VoxloomSynthesis, EachModeByteCallsItsEntryInEitherFormat) {
             EXPECT_EQ(call.entry, c.entry);
             EXPECT_EQ(call.bits.size(), c.bits);
             EXPECT_EQ(call.uvquality, 1);
+            EXPECT_EQ(call.cur_mp, r.init.cur_mp);
+            EXPECT_EQ(call.prev_mp, r.init.prev_mp);
+            EXPECT_EQ(call.prev_mp_enhanced, r.init.prev_mp_enhanced);
             // The error counters are cleared before every frame, whatever
             // the previous call left in them.
             EXPECT_EQ(call.errs_in, 0);
@@ -120,17 +123,19 @@ TEST(VoxloomSynthesis, EachModeByteCallsItsEntryInEitherFormat) {
     }
 }
 
-TEST(VoxloomSynthesis, PlainFormIsTwelveByteAmbeFramesWhateverTheBytes) {
-    // Without -y a leading 02 or 03 is frame content, not a mode byte.
-    std::string frame = bytes({3, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0x01});
-    run_output r = run(voxloom_settings{}, frame + frame);
-    ASSERT_EQ(r.calls.size(), 2u);
-    for (const vocoder_call &call : r.calls) {
-        EXPECT_EQ(call.entry, vocoder_entry::ambe_frame);
-        EXPECT_EQ(call.bits, ones_at(96, {6, 7, 95}));
-    }
-    EXPECT_EQ(r.out.size(), 640u);
-    EXPECT_EQ(r.err, "=E1=E2");
+TEST(VoxloomSynthesis, PlainFormIsTwelveByteAmbeFramesInOrder) {
+    // A 36-byte DMR voice burst unit: three frames, in order. Without -y a
+    // leading 03 or 02 is frame content, not a mode byte.
+    std::string unit = bytes({3, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0x01}) + bytes({2, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}) +
+                       bytes({0, 0, 0, 0, 0, 0, 0, 0, 0, 0x80, 0, 0});
+    run_output r = run(voxloom_settings{}, unit);
+    ASSERT_EQ(r.calls.size(), 3u);
+    for (const vocoder_call &call : r.calls) EXPECT_EQ(call.entry, vocoder_entry::ambe_frame);
+    EXPECT_EQ(r.calls[0].bits, ones_at(96, {6, 7, 95}));
+    EXPECT_EQ(r.calls[1].bits, ones_at(96, {6}));
+    EXPECT_EQ(r.calls[2].bits, ones_at(96, {72}));  // row 3, column 0
+    EXPECT_EQ(r.out, call_samples(1, false) + call_samples(2, false) + call_samples(3, false));
+    EXPECT_EQ(r.err, "=E1=E2=E3");
 }
 
 TEST(VoxloomSynthesis, CutShortFrameIsDecodedWithItsMissingBytesZero) {
