@@ -90,9 +90,9 @@ TEST(Pn9, SequenceAndInverse) {
 
 // Convolutionally encodes n random bits plus the tail, packed for the decoder.
 struct coded_sequence {
-    std::vector<uint8_t> bits;     // n packed data bits
-    std::vector<uint8_t> dibits;   // n + 4 symbol bytes
-    std::vector<uint8_t> packed;   // the dibits four to a byte
+    std::vector<uint8_t> bits;    // n packed data bits
+    std::vector<uint8_t> dibits;  // n + 4 symbol bytes
+    std::vector<uint8_t> packed;  // the dibits four to a byte
 };
 
 std::vector<uint8_t> pack_dibits(const std::vector<uint8_t> &dibits) {
@@ -149,7 +149,8 @@ TEST(ViterbiK5, SingleWrongBitAnywhere) {
         for (uint8_t flip = 1; flip <= 2; ++flip) {
             std::vector<uint8_t> dibits = c.dibits;
             dibits[static_cast<size_t>(pos)] ^= flip;
-            expect_decodes_to(pack_dibits(dibits), c, n, "pos " + std::to_string(pos) + " flip " + std::to_string(flip));
+            expect_decodes_to(pack_dibits(dibits), c, n,
+                              "pos " + std::to_string(pos) + " flip " + std::to_string(flip));
         }
 }
 

@@ -44,7 +44,7 @@ bool decode_header_channel(const ysf_ring &ring, int channel, uint8_t data[heade
 bool decode_mode2_channel(const ysf_ring &ring, uint8_t data[mode2_channel_bytes]) {
     uint8_t coded[mode2_channel_symbols / 4];
     pack_ring_symbols(
-        ring, mode2_channel_symbols,
-        [](int i) { return ysf_block_offset + ysf_block_symbols * (i % 5) + i / 5; }, coded);
+        ring, mode2_channel_symbols, [](int i) { return ysf_block_offset + ysf_block_symbols * (i % 5) + i / 5; },
+        coded);
     return finish_channel(coded, mode2_channel_symbols, mode2_channel_bytes, mode2_channel_symbols, data);
 }

@@ -29,8 +29,8 @@ fich_record fich_from_information(uint32_t information) {
 bool decode_fich(const ysf_ring &ring, fich_record &record, FILE *err) {
     // The 100 symbols after the sync, read as 5 rows of 20, column by column.
     uint8_t coded[ysf_fich_symbols / 4];
-    pack_ring_symbols(ring, ysf_fich_symbols,
-                      [](int k) { return ysf_fich_offset + 20 * (k % 5) + k / 5; }, coded);
+    pack_ring_symbols(
+        ring, ysf_fich_symbols, [](int k) { return ysf_fich_offset + 20 * (k % 5) + k / 5; }, coded);
 
     uint8_t decoded[(ysf_fich_symbols + 7) / 8];
     viterbi_k5_decode(coded, ysf_fich_symbols, decoded);

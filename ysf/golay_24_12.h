@@ -7,9 +7,8 @@
 
 // The 12 rows of the parity-check matrix, each a 12-bit data part followed
 // by one bit of the identity.
-inline constexpr uint32_t golay_24_12_parity_rows[12] = {0xa4f800, 0xf68400, 0x7b4200, 0x3da100,
-                                                         0x1ed080, 0xab9040, 0xf13020, 0xdc6010,
-                                                         0x6e3008, 0x93e004, 0x49f002, 0xc75001};
+inline constexpr uint32_t golay_24_12_parity_rows[12] = {0xa4f800, 0xf68400, 0x7b4200, 0x3da100, 0x1ed080, 0xab9040,
+                                                         0xf13020, 0xdc6010, 0x6e3008, 0x93e004, 0x49f002, 0xc75001};
 
 // The 12-bit syndrome of a 24-bit word: bit 11 - r is the parity of
 // word & row r. 0 for a valid code word.

@@ -108,7 +108,8 @@ TEST(OrbavoxProgram, BadOptionsStillDecode) {
     three_modes t = build_three_modes();
     struct bad_case {
         const char *arg, *complaint;
-    } cases[] = {{"-x", "invalid option -- 'x'\n"}, {"--bogus", "unrecognized option '--bogus'\n"},
+    } cases[] = {{"-x", "invalid option -- 'x'\n"},
+                 {"--bogus", "unrecognized option '--bogus'\n"},
                  {"-f", "option requires an argument -- 'f'\n"}};
     for (const bad_case &c : cases) {
         program_result r = run_program(program, {c.arg}, t.symbols);

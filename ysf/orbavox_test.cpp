@@ -1,6 +1,8 @@
 // The decoder in-process: whole transmissions built by the encoder library,
 // fed through orbavox_process_block with every output bound to memory.
 
+#include "orbavox.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -11,7 +13,6 @@
 #include <string>
 #include <vector>
 
-#include "orbavox.h"
 #include "voice_channel.h"
 #include "ysf_encode.h"
 
@@ -111,8 +112,10 @@ symbols frame_of(const fich_fields &fich) {
 }
 
 const std::string calls_fields = "source:DL1ABC    ;target:ALL       ;up:DM0UP     ;down:DB0XYZ    ;";
-const std::string header_lines = "protocol:YSF;source:DL1ABC    ;target:ALL       ;\n"
-                                 "protocol:YSF;" + calls_fields + "\n";
+const std::string header_lines =
+    "protocol:YSF;source:DL1ABC    ;target:ALL       ;\n"
+    "protocol:YSF;" +
+    calls_fields + "\n";
 
 std::string repeat(const std::string &s, int n) {
     std::string r;
@@ -162,9 +165,9 @@ TEST(Orbavox, VdMode2TransmissionWithPosition) {
     const std::string with_radio =
         "protocol:YSF;mode:DN;" + calls_fields + "lat:51.501999;lon:-0.125000;radio:FT-70D;\n";
     std::string expected = header_lines;
-    expected += repeat(dn + dn, 4);  // frames 0..3: mode line, then the call sign's line
-    expected += repeat(dn, 4);       // frames 4..7: mode line only
-    expected += dn + with_radio;     // frame 0: one line for call sign and block
+    expected += repeat(dn + dn, 4);       // frames 0..3: mode line, then the call sign's line
+    expected += repeat(dn, 4);            // frames 4..7: mode line only
+    expected += dn + with_radio;          // frame 0: one line for call sign and block
     expected += with_radio + with_radio;  // frame 1
     expected += "protocol:YSF;\n";
     EXPECT_EQ(d.meta.contents(), expected);
@@ -249,7 +252,7 @@ TEST(Orbavox, VdMode2MajorityVote) {
 // The full-rate deinterleave, checked against its listing: the first and
 // last of its six lines, and every received bit used once.
 TEST(Orbavox, FullRateDeinterleaveTable) {
-    const uint8_t first[24] = {0,  7,  12, 19, 24, 31, 36,  43,  48,  55,  60,  67,
+    const uint8_t first[24] = {0,  7,  12, 19, 24, 31,  36,  43,  48,  55,  60,  67,
                                72, 79, 84, 91, 96, 103, 108, 115, 120, 127, 132, 139};
     const uint8_t last[24] = {5,  10, 17, 22, 29,  34,  41,  46,  53,  58,  65,  70,
                               77, 82, 89, 94, 101, 106, 113, 118, 125, 130, 137, 142};
@@ -270,7 +273,7 @@ TEST(Orbavox, TwelveMissesLoseSync) {
     append(s, frame_of(communication(fich_dt_vd_mode1, 1)));   // resets the miss count
     append(s, symbols(12 * frame_symbols, 0));                 // the twelfth of these loses sync
     size_t lost_at = s.size() - frame_symbols;
-    append(s, frame_of(communication(fich_dt_vd_mode1, 2)));   // found again by the search
+    append(s, frame_of(communication(fich_dt_vd_mode1, 2)));  // found again by the search
     decoder d;
     d.feed(with_trailer(s));
 
@@ -422,17 +425,20 @@ std::vector<block_case> block_cases() {
         {"kind Gc_", block_frames(gc, 4, "protocol:YSF;mode:DN;radio:FT-1D;\n"), ""},
         {"position", block_frames(with_position, 5, position_line), ""},
         {"position replaced by a kind without one",
-         joined(block_frames(with_position, 4, position_line), block_frames(gc, 4, "protocol:YSF;mode:DN;radio:FT-1D;\n")),
+         joined(block_frames(with_position, 4, position_line),
+                block_frames(gc, 4, "protocol:YSF;mode:DN;radio:FT-1D;\n")),
          ""},
         {"bad terminator", block_frames(bad_terminator, 4, ""), "invalid terminator\n"},
         {"bad checksum", block_frames(bad_checksum, 4, ""), "checksum error\n"},
         {"unknown kind sets the radio only",
-         joined({{6, half(other_kind, 0), ""}, {7, half(other_kind, 1), ""},
+         joined({{6, half(other_kind, 0), ""},
+                 {7, half(other_kind, 1), ""},
                  {4, nothing, "", "protocol:YSF;mode:DN;radio:FT-70D;\n"}},
                 {{0, std::vector<uint8_t>(10, 'T'), "protocol:YSF;mode:DN;target:TTTTTTTTTT;radio:FT-70D;\n"}}),
          ""},
         {"position fails",
-         {{6, half(bad_position, 0), ""}, {7, half(bad_position, 1), ""},
+         {{6, half(bad_position, 0), ""},
+          {7, half(bad_position, 1), ""},
           {4, nothing, "", "protocol:YSF;mode:DN;radio:FT-70D;\n"}},
          "gps decoding failed :(\n"},
         // A failed position after a good one drops it, and that sends a line.
@@ -445,7 +451,10 @@ std::vector<block_case> block_cases() {
          joined({{7, half(unknown, 1), ""}, {4, nothing, ""}}, block_frames(unknown, 5, unknown_line)), ""},
         // A frame 6 while a complete block waits discards the block.
         {"frame 6 while complete",
-         {{6, half(unknown, 0), ""}, {7, half(unknown, 1), ""}, {6, half(unknown, 0), ""}, {7, half(unknown, 1), ""},
+         {{6, half(unknown, 0), ""},
+          {7, half(unknown, 1), ""},
+          {6, half(unknown, 0), ""},
+          {7, half(unknown, 1), ""},
           {4, nothing, ""}},
          ""},
         // Frames 0..3 set the call signs (as received: a zero byte ends the
@@ -456,9 +465,11 @@ std::vector<block_case> block_cases() {
           {0, std::vector<uint8_t>(10, 'T'), "protocol:YSF;mode:DN;target:TTTTTTTTTT;radio:Unknown radio;\n"},
           {1, std::vector<uint8_t>(10, 'S'),
            "protocol:YSF;mode:DN;source:SSSSSSSSSS;target:TTTTTTTTTT;radio:Unknown radio;\n"},
-          {2, {'D', 0, 'x', 'x', 'x', 'x', 'x', 'x', 'x', 'x'},
+          {2,
+           {'D', 0, 'x', 'x', 'x', 'x', 'x', 'x', 'x', 'x'},
            "protocol:YSF;mode:DN;source:SSSSSSSSSS;target:TTTTTTTTTT;down:D;radio:Unknown radio;\n"},
-          {3, {0, 'U', 'U', 'U', 'U', 'U', 'U', 'U', 'U', 'U'},
+          {3,
+           {0, 'U', 'U', 'U', 'U', 'U', 'U', 'U', 'U', 'U'},
            "protocol:YSF;mode:DN;source:SSSSSSSSSS;target:TTTTTTTTTT;down:D;radio:Unknown radio;\n"}},
          ""},
     };
@@ -518,7 +529,10 @@ TEST(Orbavox, HeaderFlagWaitsForVoiceFullRate) {
     const std::string out = d.out.contents();
     std::string modes;
     for (size_t i = 0; i < out.size(); i += static_cast<size_t>(out[i] == 0 ? 13 : 19)) modes += char('0' + out[i]);
-    EXPECT_EQ(modes, "00000" "33" "33333");
+    EXPECT_EQ(modes,
+              "00000"
+              "33"
+              "33333");
 }
 
 // A stream that starts inside a transmission, after noise, is followed from
@@ -538,13 +552,14 @@ TEST(Orbavox, JoinsATransmissionLate) {
     decoder d;
     d.feed(with_trailer(s));
     EXPECT_EQ(d.out.contents(), text(t.voice_records).substr(5 * 8));
-    EXPECT_EQ(d.meta.contents(), "protocol:YSF;mode:DN;\n"
-                                 "protocol:YSF;mode:DN;source:DL1ABC    ;\n"
-                                 "protocol:YSF;mode:DN;source:DL1ABC    ;\n"
-                                 "protocol:YSF;mode:DN;source:DL1ABC    ;down:DB0XYZ    ;\n"
-                                 "protocol:YSF;mode:DN;source:DL1ABC    ;down:DB0XYZ    ;\n"
-                                 "protocol:YSF;mode:DN;source:DL1ABC    ;up:DM0UP     ;down:DB0XYZ    ;\n"
-                                 "protocol:YSF;\n");
+    EXPECT_EQ(d.meta.contents(),
+              "protocol:YSF;mode:DN;\n"
+              "protocol:YSF;mode:DN;source:DL1ABC    ;\n"
+              "protocol:YSF;mode:DN;source:DL1ABC    ;\n"
+              "protocol:YSF;mode:DN;source:DL1ABC    ;down:DB0XYZ    ;\n"
+              "protocol:YSF;mode:DN;source:DL1ABC    ;down:DB0XYZ    ;\n"
+              "protocol:YSF;mode:DN;source:DL1ABC    ;up:DM0UP     ;down:DB0XYZ    ;\n"
+              "protocol:YSF;\n");
 }
 
 // Symbols delivered in any block sizes give the same bytes, blocks larger

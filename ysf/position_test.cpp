@@ -1,11 +1,12 @@
 // Decoding of the position bytes of the radio data block.
 
+#include "position.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdio>
 #include <string>
 
-#include "position.h"
 #include "radio_model.h"
 
 namespace {
@@ -58,7 +59,9 @@ const position_case cases[] = {
     {"unknown east/west", {0x30, 0x30, 0x30, 0x50, 0x30, 0x40, 38, 38, 28}, "failure"},
     {"latitude 90", {0x39, 0x30, 0x30, 0x50, 0x30, 0x30, 38, 38, 28}, "lat:90.000000;lon:10.166667;"},
     {"latitude above 90", {0x39, 0x30, 0x30, 0x50, 0x30, 0x31, 38, 38, 28}, "failure"},
-    {"high nibbles of d0..d2 ignored", {0xF1, 0x02, 0x73, 0x50, 0x30, 0x30, 38, 38, 28}, "lat:12.500000;lon:10.166667;"},
+    {"high nibbles of d0..d2 ignored",
+     {0xF1, 0x02, 0x73, 0x50, 0x30, 0x30, 38, 38, 28},
+     "lat:12.500000;lon:10.166667;"},
 };
 
 TEST(DecodePosition, Table) {

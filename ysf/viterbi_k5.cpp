@@ -18,7 +18,7 @@ constexpr std::array<uint8_t, 2 * state_count> make_expected_table() {
     return t;
 }
 
-constexpr std::array<uint8_t, 2 * state_count> expected = make_expected_table();
+constexpr std::array<uint8_t, 2 *state_count> expected = make_expected_table();
 
 // Path metrics: at most 2 per dibit, 510 for 255 dibits, so 16 bits never
 // wrap around.

@@ -65,7 +65,8 @@ void extract_full_rate_frame(const ysf_ring &ring, int k, uint8_t frame[18]) {
     uint8_t received[imbe_frame_bits];
     ring_symbols_to_bits(ring, block_start(k), ysf_block_symbols, received);
     for (int i = 0; i < imbe_frame_bytes; ++i) frame[i] = 0;
-    for (int i = 0; i < imbe_frame_bits; ++i) put_bit(frame, i, received[full_rate_deinterleave[static_cast<size_t>(i)]]);
+    for (int i = 0; i < imbe_frame_bits; ++i)
+        put_bit(frame, i, received[full_rate_deinterleave[static_cast<size_t>(i)]]);
 
     // Code words c1..c6 (bits 23..136) carry pseudo-noise seeded by the data
     // bits of c0.

@@ -27,7 +27,7 @@ inline constexpr int32_t ysf_blocks = 5;
 
 // The frame sync, D471C9634D, as 20 symbol bytes.
 inline constexpr uint8_t ysf_sync_pattern[ysf_sync_symbols] = {3, 1, 1, 0, 1, 3, 0, 1, 3, 0,
-                                                                2, 1, 1, 2, 0, 3, 1, 0, 3, 1};
+                                                               2, 1, 1, 2, 0, 3, 1, 0, 3, 1};
 
 // Packs count symbols of the ring, taken at the given offsets from the read
 // position, four to a byte (first symbol in the top two bits, low two bits
