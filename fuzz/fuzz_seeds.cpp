@@ -1,0 +1,243 @@
+// Writes the seed inputs of the harnesses, built by the fixture encoders:
+// DMR calls, System Fusion transmissions of the three voice modes, POCSAG
+// pages, their codec frame streams, and baseband of the symbols and bits.
+// Usage: fuzz_seeds DIRECTORY (makes DIRECTORY/<harness>/<seed>).
+
+#include <sys/stat.h>
+
+#include <cmath>
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <limits>
+#include <string>
+#include <vector>
+
+#include "channel_builder.h"
+#include "pocsag_encode.h"
+#include "ysf_encode.h"
+
+namespace {
+
+using bytes = std::vector<uint8_t>;
+
+std::string root;
+
+void write_seed(const std::string &harness, const std::string &name, const bytes &data) {
+    const std::string dir = root + "/" + harness;
+    mkdir(dir.c_str(), 0755);
+    const std::string path = dir + "/" + name;
+    FILE *f = std::fopen(path.c_str(), "wb");
+    if (!f) {
+        std::perror(path.c_str());
+        return;
+    }
+    std::fwrite(data.data(), 1, data.size(), f);
+    std::fclose(f);
+}
+
+// A seed of a harness whose first byte picks the settings or read size.
+bytes with_header(uint8_t header, const bytes &body) {
+    bytes seed{header};
+    seed.insert(seed.end(), body.begin(), body.end());
+    return seed;
+}
+
+void append_floats(bytes &out, const std::vector<float> &samples) {
+    const auto *p = reinterpret_cast<const uint8_t *>(samples.data());
+    out.insert(out.end(), p, p + samples.size() * sizeof(float));
+}
+
+// The baseband of a symbol stream: each symbol's level held for period samples.
+std::vector<float> baseband(const bytes &symbols, const std::vector<float> &level_of, int period) {
+    std::vector<float> out;
+    out.reserve(symbols.size() * static_cast<std::size_t>(period));
+    for (uint8_t s : symbols)
+        for (int i = 0; i < period; ++i) out.push_back(level_of[s % level_of.size()]);
+    return out;
+}
+
+// Levels of the dibits 0..3: +1, +3, -1, -3.
+const std::vector<float> four_level_of = {1.0f, 3.0f, -1.0f, -3.0f};
+const std::vector<float> two_level_of = {-1.0f, 1.0f};
+
+// The tessavox harness's records: symbols in full 128-byte blocks, with the
+// control messages given by the symbol count before which they are sent.
+bytes tessavox_records(const bytes &symbols, const std::vector<std::pair<std::size_t, std::string>> &control) {
+    bytes out;
+    std::size_t next = 0;
+    for (std::size_t at = 0; at < symbols.size(); at += 128) {
+        while (next < control.size() && control[next].first <= at) {
+            const std::string &m = control[next++].second;
+            out.push_back(static_cast<uint8_t>(0x80 | (m.size() - 1)));
+            out.insert(out.end(), m.begin(), m.end());
+        }
+        const std::size_t n = symbols.size() - at < 128 ? symbols.size() - at : 128;
+        out.push_back(static_cast<uint8_t>(n - 1));
+        out.insert(out.end(), symbols.begin() + static_cast<long>(at), symbols.begin() + static_cast<long>(at + n));
+    }
+    return out;
+}
+
+bytes dmr_call(int slot, bool group, bool mobile, int frames) {
+    dmr_encode::call c;
+    c.slot = slot;
+    c.group = group;
+    c.mobile = mobile;
+    c.target = group ? 91 : 2620001;
+    c.source = 2624123;
+    return dmr_encode::call_symbols(c, dmr_encode::test_pattern_frames(frames));
+}
+
+ysf_encode::transmission ysf_call(uint8_t data_type, int frames, bool position) {
+    ysf_encode::transmission_plan plan;
+    plan.data_type = data_type;
+    plan.calls.target = ysf_encode::call_sign("ALL");
+    plan.calls.source = ysf_encode::call_sign("DL1ABC");
+    plan.calls.down = ysf_encode::call_sign("DB0XYZ");
+    plan.calls.up = ysf_encode::call_sign("DB0UVW");
+    plan.communication_frames = frames;
+    plan.has_position = position;
+    plan.latitude = 48.137;
+    plan.longitude = 11.575;
+    ysf_encode::transmission t;
+    if (!ysf_encode::build_transmission(plan, t)) std::fprintf(stderr, "System Fusion plan not built\n");
+    return t;
+}
+
+bytes pocsag_bits() {
+    std::vector<pocsag_page> pages(3);
+    pages[0].address = 1234567;
+    pages[0].text = "0123456789";
+    pages[1].address = 8;
+    pages[1].function = 3;
+    pages[1].kind = pocsag_text_kind::alphanumeric;
+    pages[1].text = "Hello pager";
+    pages[2].address = 2097151;
+    pages[2].function = 3;
+    pages[2].kind = pocsag_text_kind::alphanumeric;
+    pages[2].text = std::string(90, 'x');  // longer than a page holds
+    return pocsag_transmission(pages, 64);
+}
+
+void dmr_seeds() {
+    const bytes group = dmr_call(0, true, false, 18);
+    const bytes direct = dmr_call(1, false, true, 18);
+    write_seed("tessavox", "group_call", tessavox_records(group, {}));
+    write_seed("tessavox", "direct_call_filtered", tessavox_records(direct, {{512, "1\n"}, {2048, "3\n"}}));
+    bytes both = group;
+    both.insert(both.end(), direct.begin(), direct.end());
+    write_seed("tessavox", "two_calls_control", tessavox_records(both, {{0, "2\n"}, {1024, "0\nx"}, {3000, "3\n"}}));
+
+    bytes samples;
+    append_floats(samples, baseband(bytes(group.begin(), group.begin() + 600), four_level_of, 10));
+    write_seed("quadslice", "dmr_baseband", with_header(255, samples));
+}
+
+void ysf_seeds() {
+    const uint8_t kinds[3] = {ysf_encode::fich_dt_vd_mode1, ysf_encode::fich_dt_vd_mode2,
+                              ysf_encode::fich_dt_voice_full_rate};
+    for (uint8_t dt : kinds) {
+        const ysf_encode::transmission t = ysf_call(dt, dt == ysf_encode::fich_dt_vd_mode2 ? 10 : 3, true);
+        write_seed("orbavox", "data_type_" + std::to_string(dt), with_header(127, t.symbols));
+        bytes records(t.voice_records.begin(),
+                      t.voice_records.begin() + static_cast<long>(std::min<std::size_t>(t.voice_records.size(), 400)));
+        write_seed("voxloom", "tagged_data_type_" + std::to_string(dt), with_header(1 | (dt << 2), records));
+        write_seed("voxloom", "tagged_float_data_type_" + std::to_string(dt), with_header(3, records));
+    }
+    // A record of unknown kind among known ones, and the stream cut inside a frame.
+    const ysf_encode::transmission mixed = ysf_call(ysf_encode::fich_dt_voice_full_rate, 2, false);
+    bytes records{7, 0, 1, 2};
+    records.insert(records.end(), mixed.voice_records.begin(), mixed.voice_records.begin() + 38);
+    records.push_back(4);
+    records.insert(records.end(), 20, 0x55);
+    records.push_back(3);
+    records.insert(records.end(), 9, 0xAA);
+    write_seed("voxloom", "tagged_unknown_kind_cut", with_header(1, records));
+}
+
+void plain_voice_seeds() {
+    bytes frames;
+    for (const auto &f : dmr_encode::test_pattern_frames(6)) frames.insert(frames.end(), f.begin(), f.end());
+    write_seed("voxloom", "plain", with_header(0, frames));
+    frames.resize(frames.size() - 5);
+    write_seed("voxloom", "plain_float_cut", with_header(2, frames));
+}
+
+void pocsag_seeds() {
+    const bytes bits = pocsag_bits();
+    write_seed("pagewick", "pages", with_header(127, bits));
+    bytes noisy = bits;
+    for (std::size_t i = 100; i < noisy.size(); i += 97) noisy[i] ^= 1;
+    for (std::size_t i = 50; i < noisy.size(); i += 331) noisy[i] = static_cast<uint8_t>(i);
+    write_seed("pagewick", "pages_with_errors", with_header(31, noisy));
+
+    bytes samples;
+    append_floats(samples, baseband(bytes(bits.begin(), bits.begin() + 240), two_level_of, 40));
+    write_seed("duoslice", "pocsag_baseband", with_header(255, samples));
+    write_seed("duoslice", "pocsag_baseband_inverted", with_header(100, samples));
+}
+
+void sample_seeds() {
+    constexpr float pi = 3.14159265f;
+    const float nan = std::numeric_limits<float>::quiet_NaN();
+    const float inf = std::numeric_limits<float>::infinity();
+
+    std::vector<float> tone(1024);
+    for (std::size_t i = 0; i < tone.size(); ++i)
+        tone[i] = 0.2f + 0.7f * std::sin(2 * pi * 1000.0f * static_cast<float>(i) / 8000.0f);
+    std::vector<float> spoilt = tone;
+    spoilt[300] = nan;
+    spoilt[500] = inf;
+    spoilt[501] = -inf;
+    spoilt[700] = 1e-42f;
+    spoilt[800] = 3e38f;
+
+    for (const char *harness : {"pulsesieve", "zeroglide"}) {
+        bytes a, b;
+        append_floats(a, tone);
+        append_floats(b, spoilt);
+        write_seed(harness, "tone", with_header(255, a));
+        write_seed(harness, "tone_spoilt_small_blocks", with_header(16, b));
+    }
+    bytes spoilt_baseband;
+    append_floats(spoilt_baseband, spoilt);
+    write_seed("quadslice", "spoilt", with_header(200, spoilt_baseband));
+    write_seed("duoslice", "spoilt", with_header(77, spoilt_baseband));
+
+    std::vector<float> speech(tone.begin(), tone.begin() + 480);
+    bytes floats, shorts;
+    append_floats(floats, speech);
+    for (float v : speech) {
+        const auto s = static_cast<int16_t>(v * 32767.0f);
+        shorts.push_back(static_cast<uint8_t>(s & 0xFF));
+        shorts.push_back(static_cast<uint8_t>((s >> 8) & 0xFF));
+    }
+    shorts.push_back(0x00);  // full scale either way, and a cut-short sample
+    shorts.push_back(0x80);
+    shorts.push_back(0xFF);
+    shorts.push_back(0x7F);
+    shorts.push_back(0x01);
+    write_seed("speechsieve", "int16_tone", with_header(62, shorts));
+    write_seed("speechsieve", "float_tone", with_header(63, floats));
+    bytes spoilt_speech;
+    append_floats(spoilt_speech, std::vector<float>(spoilt.begin() + 280, spoilt.begin() + 820));
+    write_seed("speechsieve", "float_spoilt", with_header(9, spoilt_speech));
+}
+
+}  // namespace
+
+int main(int argc, char **argv) {
+    if (argc != 2) {
+        std::fprintf(stderr, "usage: fuzz_seeds DIRECTORY\n");
+        return 2;
+    }
+    root = argv[1];
+    mkdir(root.c_str(), 0755);
+    dmr_seeds();
+    ysf_seeds();
+    plain_voice_seeds();
+    pocsag_seeds();
+    sample_seeds();
+    return 0;
+}
