@@ -1,0 +1,533 @@
+#include "airmint.h"
+
+#include <cerrno>
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <iterator>
+
+#include "codec_frame.h"
+#include "pocsag_signal.h"
+#include "ysf_signal.h"
+
+const char airmint_usage[] =
+    "airmint version %s\n\n"
+    "Usage: airmint [options] > baseband\n\n"
+    "Writes one test transmission to standard output: 32-bit float baseband at\n"
+    "48000 samples/s, as a receiver's FM discriminator gives it, or with -o the\n"
+    "symbol bytes or bit bytes the decoders read.\n\n"
+    "Available options:\n"
+    " -h, --help               show this message\n"
+    " -v, --version            print version and exit\n"
+    " -p, --protocol NAME      dmr (default), ysf or pocsag\n"
+    " -o, --output FORM        baseband (default), symbols (dmr, ysf) or bits (pocsag)\n\n"
+    "DMR (a call in one slot; the other slot idle or carrying a call of its own):\n"
+    " -s, --slot N             slot of the call, 0 (default) or 1\n"
+    " -t, --target N           talk group, or called station with --direct (default 9)\n"
+    "     --source N           calling station (default 2001)\n"
+    "     --direct             direct call instead of group call\n"
+    "     --colour-code N      0..15 (default 1)\n"
+    "     --superframes N      voice superframes of 18 frames (default 1, or as the voice needs)\n"
+    "     --voice FILE         voice: a file of 12-byte codec frames (default: a test pattern)\n"
+    "     --other-call         a call in the other slot too; set with --other-target,\n"
+    "                          --other-source, --other-direct, --other-superframes,\n"
+    "                          --other-voice FILE and --other-delay N (idle bursts first)\n\n"
+    "System Fusion (header, communication frames, terminator):\n"
+    "     --mode NAME          dn (voice/data mode 2, default), v1 (mode 1) or vw (voice full-rate)\n"
+    " -t, --target CALL        call signs of up to 10 characters: --target (default ALL),\n"
+    "     --source CALL        --source (default N0CALL), --down and --up (default blank)\n"
+    "     --frames N           communication frames (default 16, or as the voice needs)\n"
+    "     --voice FILE         codec frames of the mode: 7 bytes (dn), 12 (v1), 18 (vw)\n"
+    "     --radio HEX          radio model code (dn only; default 2B)\n"
+    "     --position LAT,LON   position in degrees, north and east positive (dn only)\n\n"
+    "POCSAG (1200 bits/s; pages in the order given):\n"
+    "     --page ADDR[/F]:TEXT          alphanumeric page (function bits F, default 3)\n"
+    "     --numeric-page ADDR[/F]:TEXT  numeric page (function bits F, default 0)\n\n"
+    "Channel (baseband only):\n"
+    "     --amplitude A        outer level (default 1.0)\n"
+    "     --offset D           DC offset (default 0)\n"
+    "     --invert             inverted polarity (POCSAG is sent with bit 1 negative,\n"
+    "                          which duoslice -i undoes; --invert sends bit 1 positive)\n"
+    "     --snr DB             white Gaussian noise: mean level power over noise power\n"
+    "     --seed N             seed of the noise (default 1: the same noise every run)\n"
+    "     --ppm E              receiver clock error in parts per million (timing drifts)\n"
+    "     --roll-off R         of the four-level root-raised-cosine pulse (default 0.5)\n\n"
+    "Unlike the receiving programs, airmint ends with status 2 on a bad argument,\n"
+    "after a one-line message: a test signal that was not made must not pass\n"
+    "unnoticed into a test.\n";
+
+namespace {
+
+enum option_code : int {
+    opt_source = 256,
+    opt_direct,
+    opt_colour_code,
+    opt_superframes,
+    opt_voice,
+    opt_other_call,
+    opt_other_target,
+    opt_other_source,
+    opt_other_direct,
+    opt_other_superframes,
+    opt_other_voice,
+    opt_other_delay,
+    opt_mode,
+    opt_down,
+    opt_up,
+    opt_radio,
+    opt_position,
+    opt_frames,
+    opt_page,
+    opt_numeric_page,
+    opt_amplitude,
+    opt_offset,
+    opt_invert,
+    opt_snr,
+    opt_seed,
+    opt_ppm,
+    opt_roll_off,
+};
+
+const char *option_name(int letter) {
+    for (const struct option *o = airmint_long_options; o->name; ++o)
+        if (o->val == letter) return o->name;
+    return "?";
+}
+
+bool parse_long(const char *text, long long low, long long high, long long &value) {
+    if (!text || !*text) return false;
+    errno = 0;
+    char *end = nullptr;
+    const long long v = std::strtoll(text, &end, 10);
+    if (errno != 0 || *end != 0 || v < low || v > high) return false;
+    value = v;
+    return true;
+}
+
+bool parse_double(const char *text, double low, double high, double &value) {
+    if (!text || !*text) return false;
+    errno = 0;
+    char *end = nullptr;
+    const double v = std::strtod(text, &end);
+    if (errno != 0 || *end != 0 || !std::isfinite(v) || v < low || v > high) return false;
+    value = v;
+    return true;
+}
+
+bool parse_int_option(const char *argument, long long low, long long high, int letter, int &out, std::string &error) {
+    long long v;
+    if (!parse_long(argument, low, high, v)) {
+        error = "--" + std::string(option_name(letter)) + " takes a whole number from " + std::to_string(low) +
+                " to " + std::to_string(high) + ", not '" + argument + "'";
+        return false;
+    }
+    out = static_cast<int>(v);
+    return true;
+}
+
+bool parse_double_option(const char *argument, double low, double high, int letter, double &out,
+                         std::string &error) {
+    if (!parse_double(argument, low, high, out)) {
+        char range[96];
+        std::snprintf(range, sizeof range, " takes a number from %g to %g, not '", low, high);
+        error = "--" + std::string(option_name(letter)) + range + argument + "'";
+        return false;
+    }
+    return true;
+}
+
+bool numeric_character(char c) { return std::strchr("0123456789*U -)(", c) != nullptr && c != 0; }
+
+// ADDRESS[/FUNCTION]:TEXT
+bool parse_page(const char *argument, pocsag_text_kind kind, pocsag_page &page, std::string &error) {
+    const std::string text = argument;
+    const std::size_t colon = text.find(':');
+    const std::size_t slash = text.find('/');
+    const std::string where = "--" + std::string(kind == pocsag_text_kind::numeric ? "numeric-page" : "page");
+    if (colon == std::string::npos) {
+        error = where + " takes ADDRESS[/FUNCTION]:TEXT, not '" + text + "'";
+        return false;
+    }
+    const std::size_t address_end = slash < colon ? slash : colon;
+    long long address, function = kind == pocsag_text_kind::numeric ? 0 : 3;
+    if (!parse_long(text.substr(0, address_end).c_str(), 0, 2097151, address)) {
+        error = where + ": the address is a number from 0 to 2097151, not '" + text.substr(0, address_end) + "'";
+        return false;
+    }
+    if (slash < colon && !parse_long(text.substr(slash + 1, colon - slash - 1).c_str(), 0, 3, function)) {
+        error = where + ": the function bits are a number from 0 to 3, not '" +
+                text.substr(slash + 1, colon - slash - 1) + "'";
+        return false;
+    }
+    page.address = static_cast<int32_t>(address);
+    page.function = static_cast<int>(function);
+    page.kind = kind;
+    page.text = text.substr(colon + 1);
+    if (page.text.size() > 1000) {
+        error = where + ": a page holds at most 1000 characters";
+        return false;
+    }
+    for (char c : page.text) {
+        const bool fits = kind == pocsag_text_kind::numeric ? numeric_character(c)
+                                                            : static_cast<unsigned char>(c) < 128 && c != 0;
+        if (!fits) {
+            error = kind == pocsag_text_kind::numeric
+                        ? where + ": numeric pages carry only the characters 0-9 * U - ) ( and space"
+                        : where + ": alphanumeric pages carry only 7-bit characters";
+            return false;
+        }
+    }
+    return true;
+}
+
+void note(std::string &first, int letter) {
+    if (first.empty()) first = "--" + std::string(option_name(letter));
+}
+
+bool read_voice_file(const std::string &path, int frame_size, std::vector<uint8_t> &bytes, std::string &error) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) {
+        error = "cannot read the voice file '" + path + "': " + std::strerror(errno);
+        return false;
+    }
+    bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    if (in.bad()) {
+        error = "cannot read the voice file '" + path + "'";
+        return false;
+    }
+    if (bytes.empty() || bytes.size() % static_cast<std::size_t>(frame_size) != 0) {
+        error = "the voice file '" + path + "' holds " + std::to_string(bytes.size()) +
+                " bytes, not a whole number of " + std::to_string(frame_size) + "-byte codec frames";
+        return false;
+    }
+    return true;
+}
+
+bool load_dmr_voice(const std::string &path, dmr_call_plan &call, std::string &error) {
+    if (path.empty()) return true;
+    std::vector<uint8_t> bytes;
+    if (!read_voice_file(path, 12, bytes, error)) return false;
+    call.voice.resize(bytes.size() / 12);
+    for (std::size_t i = 0; i < call.voice.size(); ++i) std::memcpy(call.voice[i].data(), &bytes[12 * i], 12);
+    return true;
+}
+
+bool dmr_address(const std::string &text, const char *what, uint32_t &out, std::string &error) {
+    if (text.empty()) return true;
+    long long v;
+    if (!parse_long(text.c_str(), 1, 16777215, v)) {
+        error = std::string("--") + what + " takes a DMR address from 1 to 16777215, not '" + text + "'";
+        return false;
+    }
+    out = static_cast<uint32_t>(v);
+    return true;
+}
+
+bool ysf_call_sign(const std::string &text, const char *what, const char *fallback, ysf_encode::call_sign_field &out,
+                   std::string &error) {
+    const std::string &sign = text.empty() ? std::string(fallback) : text;
+    if (sign.size() > 10) {
+        error = std::string("--") + what + " takes a call sign of at most 10 characters, not '" + sign + "'";
+        return false;
+    }
+    out = ysf_encode::call_sign(sign);
+    return true;
+}
+
+bool finish_dmr(airmint_settings &s, std::string &error) {
+    if (!s.ysf_option.empty()) {
+        error = s.ysf_option + " is a System Fusion option; add -p ysf";
+        return false;
+    }
+    s.dmr.other.slot = s.dmr.call.slot ^ 1;
+    return dmr_address(s.target, "target", s.dmr.call.target, error) &&
+           dmr_address(s.source, "source", s.dmr.call.source, error) &&
+           dmr_address(s.other_target, "other-target", s.dmr.other.target, error) &&
+           dmr_address(s.other_source, "other-source", s.dmr.other.source, error) &&
+           load_dmr_voice(s.voice_path, s.dmr.call, error) && load_dmr_voice(s.other_voice_path, s.dmr.other, error);
+}
+
+bool finish_ysf(airmint_settings &s, std::string &error) {
+    if (!s.dmr_option.empty()) {
+        error = s.dmr_option + " is a DMR option";
+        return false;
+    }
+    if (!s.ysf_dn_option.empty() && s.ysf_mode != ysf_encode::fich_dt_vd_mode2) {
+        error = s.ysf_dn_option + " is sent in voice/data mode 2 only (--mode dn)";
+        return false;
+    }
+    if (!s.voice_path.empty() && !read_voice_file(s.voice_path, codec_frame_size(s.ysf_mode), s.ysf_voice, error))
+        return false;
+    ysf_encode::call_signs calls;
+    return ysf_call_sign(s.target, "target", "ALL", calls.target, error) &&
+           ysf_call_sign(s.source, "source", "N0CALL", calls.source, error) &&
+           ysf_call_sign(s.down, "down", "", calls.down, error) && ysf_call_sign(s.up, "up", "", calls.up, error);
+}
+
+bool finish_pocsag(airmint_settings &s, std::string &error) {
+    const std::string &other = !s.dmr_option.empty() ? s.dmr_option : s.ysf_option;
+    if (!other.empty()) {
+        error = other + " is not a POCSAG option";
+        return false;
+    }
+    if (!s.four_level_option.empty()) {
+        error = s.four_level_option + " shapes four-level symbols only";
+        return false;
+    }
+    if (s.pages.empty()) s.pages.push_back({1234567, 3, pocsag_text_kind::alphanumeric, "airmint test page"});
+    return true;
+}
+
+}  // namespace
+
+const char airmint_short_options[] = "hvp:o:s:t:";
+
+const struct option airmint_long_options[] = {
+    {"help", no_argument, nullptr, 'h'},
+    {"version", no_argument, nullptr, 'v'},
+    {"protocol", required_argument, nullptr, 'p'},
+    {"output", required_argument, nullptr, 'o'},
+    {"slot", required_argument, nullptr, 's'},
+    {"target", required_argument, nullptr, 't'},
+    {"source", required_argument, nullptr, opt_source},
+    {"direct", no_argument, nullptr, opt_direct},
+    {"colour-code", required_argument, nullptr, opt_colour_code},
+    {"superframes", required_argument, nullptr, opt_superframes},
+    {"voice", required_argument, nullptr, opt_voice},
+    {"other-call", no_argument, nullptr, opt_other_call},
+    {"other-target", required_argument, nullptr, opt_other_target},
+    {"other-source", required_argument, nullptr, opt_other_source},
+    {"other-direct", no_argument, nullptr, opt_other_direct},
+    {"other-superframes", required_argument, nullptr, opt_other_superframes},
+    {"other-voice", required_argument, nullptr, opt_other_voice},
+    {"other-delay", required_argument, nullptr, opt_other_delay},
+    {"mode", required_argument, nullptr, opt_mode},
+    {"down", required_argument, nullptr, opt_down},
+    {"up", required_argument, nullptr, opt_up},
+    {"radio", required_argument, nullptr, opt_radio},
+    {"position", required_argument, nullptr, opt_position},
+    {"frames", required_argument, nullptr, opt_frames},
+    {"page", required_argument, nullptr, opt_page},
+    {"numeric-page", required_argument, nullptr, opt_numeric_page},
+    {"amplitude", required_argument, nullptr, opt_amplitude},
+    {"offset", required_argument, nullptr, opt_offset},
+    {"invert", no_argument, nullptr, opt_invert},
+    {"snr", required_argument, nullptr, opt_snr},
+    {"seed", required_argument, nullptr, opt_seed},
+    {"ppm", required_argument, nullptr, opt_ppm},
+    {"roll-off", required_argument, nullptr, opt_roll_off},
+    {nullptr, 0, nullptr, 0},
+};
+
+bool airmint_option(airmint_settings &s, int letter, const char *argument, std::string &error) {
+    const std::string arg = argument ? argument : "";
+    switch (letter) {
+        case 'p':
+            if (arg == "dmr") s.protocol = airmint_protocol::dmr;
+            else if (arg == "ysf") s.protocol = airmint_protocol::ysf;
+            else if (arg == "pocsag") s.protocol = airmint_protocol::pocsag;
+            else {
+                error = "--protocol takes dmr, ysf or pocsag, not '" + arg + "'";
+                return false;
+            }
+            return true;
+        case 'o':
+            if (arg == "baseband") s.output = airmint_output::baseband;
+            else if (arg == "symbols") s.output = airmint_output::symbols;
+            else if (arg == "bits") s.output = airmint_output::bits;
+            else {
+                error = "--output takes baseband, symbols or bits, not '" + arg + "'";
+                return false;
+            }
+            return true;
+        case 's': note(s.dmr_option, letter); return parse_int_option(argument, 0, 1, letter, s.dmr.call.slot, error);
+        case 't': s.target = arg; return true;
+        case opt_source: s.source = arg; return true;
+        case opt_direct: note(s.dmr_option, letter); s.dmr.call.group = false; return true;
+        case opt_colour_code:
+            note(s.dmr_option, letter);
+            return parse_int_option(argument, 0, 15, letter, s.dmr.colour_code, error);
+        case opt_superframes:
+            note(s.dmr_option, letter);
+            return parse_int_option(argument, 1, 10000, letter, s.dmr.call.superframes, error);
+        case opt_voice: s.voice_path = arg; return true;
+        case opt_other_call: case opt_other_target: case opt_other_source: case opt_other_direct:
+        case opt_other_superframes: case opt_other_voice: case opt_other_delay:
+            note(s.dmr_option, letter);
+            s.dmr.other_call = true;
+            if (letter == opt_other_target) s.other_target = arg;
+            if (letter == opt_other_source) s.other_source = arg;
+            if (letter == opt_other_direct) s.dmr.other.group = false;
+            if (letter == opt_other_voice) s.other_voice_path = arg;
+            if (letter == opt_other_superframes)
+                return parse_int_option(argument, 1, 10000, letter, s.dmr.other.superframes, error);
+            if (letter == opt_other_delay) return parse_int_option(argument, 0, 10000, letter, s.dmr.other.delay, error);
+            return true;
+        case opt_mode:
+            note(s.ysf_option, letter);
+            if (arg == "dn") s.ysf_mode = ysf_encode::fich_dt_vd_mode2;
+            else if (arg == "v1") s.ysf_mode = ysf_encode::fich_dt_vd_mode1;
+            else if (arg == "vw") s.ysf_mode = ysf_encode::fich_dt_voice_full_rate;
+            else {
+                error = "--mode takes dn, v1 or vw, not '" + arg + "'";
+                return false;
+            }
+            return true;
+        case opt_down: note(s.ysf_option, letter); s.down = arg; return true;
+        case opt_up: note(s.ysf_option, letter); s.up = arg; return true;
+        case opt_radio: {
+            note(s.ysf_option, letter);
+            note(s.ysf_dn_option, letter);
+            char *end = nullptr;
+            errno = 0;
+            const long v = std::strtol(arg.c_str(), &end, 16);
+            if (arg.empty() || errno != 0 || *end != 0 || v < 0 || v > 255) {
+                error = "--radio takes a radio model code in hexadecimal, 00 to FF, not '" + arg + "'";
+                return false;
+            }
+            s.radio = static_cast<int>(v);
+            return true;
+        }
+        case opt_position: {
+            note(s.ysf_option, letter);
+            note(s.ysf_dn_option, letter);
+            const std::size_t comma = arg.find(',');
+            uint8_t bytes[ysf_encode::position_bytes];
+            if (comma == std::string::npos || !parse_double(arg.substr(0, comma).c_str(), -90, 90, s.latitude) ||
+                !parse_double(arg.substr(comma + 1).c_str(), -180, 180, s.longitude)) {
+                error = "--position takes LATITUDE,LONGITUDE in degrees (-90..90, -180..180), not '" + arg + "'";
+                return false;
+            }
+            if (!ysf_encode::encode_position(s.latitude, s.longitude, bytes)) {
+                error = "--position " + arg +
+                        " cannot be sent: longitudes of 9, 99, 109, 179 or 180 degrees, or of"
+                        " less than one minute past the degree, have no code a receiver takes";
+                return false;
+            }
+            s.has_position = true;
+            return true;
+        }
+        case opt_frames:
+            note(s.ysf_option, letter);
+            return parse_int_option(argument, 1, 36000, letter, s.frames, error);
+        case opt_page: case opt_numeric_page: {
+            note(s.pocsag_option, letter);
+            pocsag_page page;
+            if (!parse_page(argument ? argument : "",
+                            letter == opt_page ? pocsag_text_kind::alphanumeric : pocsag_text_kind::numeric, page,
+                            error))
+                return false;
+            s.pages.push_back(page);
+            return true;
+        }
+        case opt_amplitude:
+            note(s.channel_option, letter);
+            if (!parse_double_option(argument, 1e-6, 1e6, letter, s.channel.amplitude, error)) return false;
+            return true;
+        case opt_offset:
+            note(s.channel_option, letter);
+            return parse_double_option(argument, -1e6, 1e6, letter, s.channel.offset, error);
+        case opt_invert: note(s.channel_option, letter); s.channel.invert = true; return true;
+        case opt_snr:
+            note(s.channel_option, letter);
+            s.channel.noisy = true;
+            return parse_double_option(argument, -30, 200, letter, s.channel.snr_db, error);
+        case opt_seed: {
+            note(s.channel_option, letter);
+            long long v;
+            if (!parse_long(argument, 0, 9223372036854775807LL, v)) {
+                error = "--seed takes a whole number from 0 up, not '" + arg + "'";
+                return false;
+            }
+            s.channel.seed = static_cast<uint64_t>(v);
+            return true;
+        }
+        case opt_ppm:
+            note(s.channel_option, letter);
+            return parse_double_option(argument, -100000, 100000, letter, s.channel.ppm, error);
+        case opt_roll_off:
+            note(s.channel_option, letter);
+            note(s.four_level_option, letter);
+            return parse_double_option(argument, 0.01, 1.0, letter, s.channel.roll_off, error);
+        default:
+            // '?': the option parser has said what is wrong.
+            error.clear();
+            return false;
+    }
+}
+
+bool airmint_finish(airmint_settings &s, std::string &error) {
+    const bool four_level = s.protocol != airmint_protocol::pocsag;
+    if (s.output == airmint_output::symbols && !four_level) {
+        error = "POCSAG is sent as bits: use -o bits";
+        return false;
+    }
+    if (s.output == airmint_output::bits && four_level) {
+        error = "DMR and System Fusion are sent as symbols: use -o symbols";
+        return false;
+    }
+    if (s.output != airmint_output::baseband && !s.channel_option.empty()) {
+        error = s.channel_option + " acts on baseband output only";
+        return false;
+    }
+    if (four_level && !s.pocsag_option.empty()) {
+        error = s.pocsag_option + " is a POCSAG option; add -p pocsag";
+        return false;
+    }
+    switch (s.protocol) {
+        case airmint_protocol::dmr: return finish_dmr(s, error);
+        case airmint_protocol::ysf: return finish_ysf(s, error);
+        case airmint_protocol::pocsag: return finish_pocsag(s, error);
+    }
+    return false;
+}
+
+ysf_encode::transmission_plan airmint_ysf_plan(const airmint_settings &s) {
+    ysf_encode::transmission_plan plan;
+    plan.data_type = s.ysf_mode;
+    std::string ignored;
+    ysf_call_sign(s.target, "target", "ALL", plan.calls.target, ignored);
+    ysf_call_sign(s.source, "source", "N0CALL", plan.calls.source, ignored);
+    ysf_call_sign(s.down, "down", "", plan.calls.down, ignored);
+    ysf_call_sign(s.up, "up", "", plan.calls.up, ignored);
+    plan.radio_model = static_cast<uint8_t>(s.radio);
+    plan.has_position = s.has_position;
+    plan.latitude = s.latitude;
+    plan.longitude = s.longitude;
+    plan.communication_frames = s.frames;
+    plan.voice = s.ysf_voice;
+    return plan;
+}
+
+bool airmint_stream(const airmint_settings &s, std::vector<uint8_t> &stream, std::string &error) {
+    switch (s.protocol) {
+        case airmint_protocol::dmr: stream = dmr_channel_symbols(s.dmr); return true;
+        case airmint_protocol::ysf: {
+            const ysf_encode::transmission_plan plan = airmint_ysf_plan(s);
+            if (!ysf_stream_symbols(plan, stream)) {
+                error = "the System Fusion encoder refuses this transmission";
+                return false;
+            }
+            return true;
+        }
+        case airmint_protocol::pocsag: stream = pocsag_stream_bits(s.pages); return true;
+    }
+    return false;
+}
+
+bool airmint_write(const airmint_settings &s, FILE *out, std::string &error) {
+    std::vector<uint8_t> stream;
+    if (!airmint_stream(s, stream, error)) return false;
+    bool written;
+    if (s.output != airmint_output::baseband) {
+        written = std::fwrite(stream.data(), 1, stream.size(), out) == stream.size() && std::fflush(out) == 0;
+    } else {
+        baseband_writer writer;
+        if (s.protocol == airmint_protocol::pocsag) start_two_level(writer, stream, s.channel);
+        else start_four_level(writer, stream, s.channel);
+        written = write_baseband(writer, out);
+    }
+    if (!written) error = std::string("cannot write the output: ") + std::strerror(errno);
+    return written;
+}
