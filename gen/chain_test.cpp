@@ -1,0 +1,277 @@
+// Whole receiving chains on generated transmissions: airmint's baseband
+// through the demodulators and decoders, as real processes joined by pipes,
+// with the metadata read from a real named pipe. The voice frames leaving
+// the decoders are compared frame for frame with what the encoders put in.
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "chain_support.h"
+#include "codec_frame.h"
+#include "dmr_encode.h"
+#include "ysf_encode.h"
+
+namespace {
+
+using dmr_encode::codec_frame;
+
+// airmint | quadslice | tessavox -f META; standard output: tessavox's.
+chain_result dmr_chain(const std::vector<std::string> &airmint_args) {
+    std::vector<std::string> args = {AIRMINT_PATH, QUADSLICE_PATH, TESSAVOX_PATH};
+    args.insert(args.end(), airmint_args.begin(), airmint_args.end());
+    return run_chain("A=\"$1\"; Q=\"$2\"; T=\"$3\"; shift 3; \"$A\" \"$@\" | \"$Q\" | \"$T\" -f \"$META\"", args);
+}
+
+// airmint -p ysf | quadslice | orbavox -f META; standard output: orbavox's.
+chain_result ysf_chain(const std::vector<std::string> &airmint_args) {
+    std::vector<std::string> args = {AIRMINT_PATH, QUADSLICE_PATH, ORBAVOX_PATH, "-p", "ysf"};
+    args.insert(args.end(), airmint_args.begin(), airmint_args.end());
+    return run_chain("A=\"$1\"; Q=\"$2\"; O=\"$3\"; shift 3; \"$A\" \"$@\" | \"$Q\" | \"$O\" -f \"$META\"", args);
+}
+
+// airmint -p pocsag | duoslice [-i] | pagewick; standard output: the pages.
+chain_result pocsag_chain(bool invert_bits, const std::vector<std::string> &airmint_args) {
+    std::vector<std::string> args = {AIRMINT_PATH, DUOSLICE_PATH, PAGEWICK_PATH, invert_bits ? "-i" : "--",
+                                     "-p", "pocsag"};
+    args.insert(args.end(), airmint_args.begin(), airmint_args.end());
+    return run_chain(
+        "A=\"$1\"; D=\"$2\"; P=\"$3\"; I=\"$4\"; shift 4; "
+        "if [ \"$I\" = -i ]; then \"$A\" \"$@\" | \"$D\" -i | \"$P\"; else \"$A\" \"$@\" | \"$D\" | \"$P\"; fi",
+        args);
+}
+
+std::string frames_bytes(const std::vector<codec_frame> &frames, std::size_t first = 0) {
+    std::string out;
+    for (std::size_t i = first; i < frames.size(); ++i) out.append(reinterpret_cast<const char *>(frames[i].data()), 12);
+    return out;
+}
+
+std::vector<codec_frame> pattern(uint32_t base, int count) {
+    std::vector<codec_frame> frames;
+    for (int i = 0; i < count; ++i) frames.push_back(dmr_encode::test_pattern_frame(base + static_cast<uint32_t>(i)));
+    return dmr_encode::call_frames(frames);
+}
+
+std::string lines(const std::vector<std::pair<std::string, int>> &repeated) {
+    std::string out;
+    for (const auto &[line, count] : repeated)
+        for (int i = 0; i < count; ++i) out += line + "\n";
+    return out;
+}
+
+// Frame numbers in the voice output, for readable failures.
+::testing::AssertionResult same_frames(const std::string &got, const std::string &expected, int frame_size) {
+    if (got == expected) return ::testing::AssertionSuccess();
+    std::size_t i = 0;
+    while (i < got.size() && i < expected.size() && got[i] == expected[i]) ++i;
+    return ::testing::AssertionFailure() << "voice differs from byte " << i << " (frame " << i / frame_size
+                                         << "): " << got.size() << " bytes received, " << expected.size()
+                                         << " expected";
+}
+
+struct dmr_case {
+    const char *name;
+    std::vector<std::string> args;
+    std::string meta;
+    std::string voice;
+};
+
+TEST(DmrChain, CallsDecodeWithTheirMetadataAndEveryVoiceFrame) {
+    const std::string idle0 = "protocol:DMR;slot:0;sync:data;", idle1 = "protocol:DMR;slot:1;sync:data;";
+    const std::string group0 = "type:group;source:2001;target:9;";
+    const std::string direct1 = "type:direct;source:1234567;target:4321;";
+    const std::vector<dmr_case> cases = {
+        {"clean group call in slot 0",
+         {},
+         lines({{idle0, 1}, {idle1, 1}, {idle0 + group0, 1}, {"protocol:DMR;slot:0;sync:voice;" + group0, 2},
+                {idle0, 1}}),
+         frames_bytes(pattern(0, 18))},
+        {"direct call in slot 1 at 20 dB",
+         {"--snr", "20", "--seed", "7", "-s", "1", "--direct", "-t", "4321", "--source", "1234567", "--colour-code",
+          "5", "--superframes", "2"},
+         lines({{idle0, 1}, {idle1, 1}, {idle1 + direct1, 1}, {"protocol:DMR;slot:1;sync:voice;" + direct1, 3},
+                {idle1, 1}}),
+         frames_bytes(pattern(1000000, 36))},
+        {"clock 100 ppm fast",
+         {"--ppm", "100", "--superframes", "3"},
+         lines({{idle0, 1}, {idle1, 1}, {idle0 + group0, 1}, {"protocol:DMR;slot:0;sync:voice;" + group0, 4},
+                {idle0, 1}}),
+         frames_bytes(pattern(0, 54))},
+        {"clock 100 ppm slow, noisy",
+         {"--ppm", "-100", "--snr", "20", "--seed", "11", "--superframes", "3"},
+         lines({{idle0, 1}, {idle1, 1}, {idle0 + group0, 1}, {"protocol:DMR;slot:0;sync:voice;" + group0, 4},
+                {idle0, 1}}),
+         frames_bytes(pattern(0, 54))},
+    };
+    for (const dmr_case &c : cases) {
+        SCOPED_TRACE(c.name);
+        chain_result r = dmr_chain(c.args);
+        EXPECT_EQ(r.exit_code, 0) << r.err;
+        EXPECT_EQ(r.meta, c.meta);
+        EXPECT_TRUE(same_frames(r.out, c.voice, 12));
+    }
+}
+
+TEST(DmrChain, BothSlotsBusyGiveBothMetadataAndTheVoiceOfTheLockedSlot) {
+    // Slot 0: group call of one superframe; slot 1: direct call of two
+    // superframes, both starting together. Slot 0's voice burst comes first
+    // in each timeslot pair, so slot 0 holds the voice until its terminator;
+    // then slot 1's second superframe gets through.
+    chain_result r = dmr_chain({"--snr", "20", "--seed", "3", "--other-direct", "--other-target", "77",
+                                "--other-source", "88", "--other-superframes", "2"});
+    const std::string group0 = "type:group;source:2001;target:9;", direct1 = "type:direct;source:88;target:77;";
+    EXPECT_EQ(r.exit_code, 0) << r.err;
+    EXPECT_EQ(r.meta, lines({{"protocol:DMR;slot:0;sync:data;", 1},
+                             {"protocol:DMR;slot:1;sync:data;", 1},
+                             {"protocol:DMR;slot:0;sync:data;" + group0, 1},
+                             {"protocol:DMR;slot:1;sync:data;" + direct1, 1},
+                             {"protocol:DMR;slot:0;sync:voice;" + group0, 1},
+                             {"protocol:DMR;slot:1;sync:voice;" + direct1, 1},
+                             {"protocol:DMR;slot:0;sync:voice;" + group0, 1},
+                             {"protocol:DMR;slot:1;sync:voice;" + direct1, 1},
+                             {"protocol:DMR;slot:0;sync:data;", 1},
+                             {"protocol:DMR;slot:1;sync:voice;" + direct1, 1},
+                             {"protocol:DMR;slot:1;sync:data;", 1}}));
+    EXPECT_TRUE(same_frames(r.out, frames_bytes(pattern(0, 18)) + frames_bytes(pattern(1000000, 36), 18), 12));
+}
+
+TEST(DmrChain, SpeechLeavesTheWholeChain) {
+    // airmint | quadslice | tessavox | voxloom | speechsieve: 160 samples of
+    // 16 bits for every one of the call's 18 frames.
+    chain_result r = run_chain("\"$1\" | \"$2\" | \"$3\" -f \"$META\" | \"$4\" | \"$5\"",
+                               {AIRMINT_PATH, QUADSLICE_PATH, TESSAVOX_PATH, VOXLOOM_PATH, SPEECHSIEVE_PATH});
+    EXPECT_EQ(r.exit_code, 0) << r.err;
+    EXPECT_EQ(r.out.size(), 18u * 160u * 2u);
+    EXPECT_NE(r.meta.find("protocol:DMR;slot:0;sync:voice;type:group;source:2001;target:9;\n"), std::string::npos);
+}
+
+// The plan airmint sends for the options of a case, built here from the
+// encoder's own defaults and the options' meaning.
+ysf_encode::transmission_plan ysf_plan(uint8_t data_type, int frames) {
+    ysf_encode::transmission_plan plan;
+    plan.data_type = data_type;
+    plan.calls.target = ysf_encode::call_sign("ALL");
+    plan.calls.source = ysf_encode::call_sign("DL1ABC");
+    plan.calls.down = ysf_encode::call_sign("DOWNLINK");
+    plan.calls.up = ysf_encode::call_sign("UPLINK");
+    plan.communication_frames = frames;
+    return plan;
+}
+
+std::string voice_records(const ysf_encode::transmission_plan &plan) {
+    ysf_encode::transmission t;
+    EXPECT_TRUE(ysf_encode::build_transmission(plan, t));
+    return std::string(t.voice_records.begin(), t.voice_records.end());
+}
+
+const std::vector<std::string> ysf_calls = {"--source", "DL1ABC", "--down", "DOWNLINK", "--up", "UPLINK"};
+const std::string header_line1 = "protocol:YSF;source:DL1ABC    ;target:ALL       ;";
+const std::string calls_fields = "source:DL1ABC    ;target:ALL       ;up:UPLINK    ;down:DOWNLINK  ;";
+
+std::vector<std::string> with_calls(std::vector<std::string> args) {
+    args.insert(args.end(), ysf_calls.begin(), ysf_calls.end());
+    return args;
+}
+
+TEST(YsfChain, VoiceDataMode2CarriesCallSignsRadioAndPosition) {
+    // 16 frames: frames 0..3 of the first cycle send their call sign each
+    // (two lines per frame), the radio data block of frames 6 and 7 is
+    // reported from frame 0 of the second cycle on.
+    ysf_encode::transmission_plan plan = ysf_plan(ysf_encode::fich_dt_vd_mode2, 16);
+    plan.has_position = true;
+    plan.latitude = 51.502;
+    plan.longitude = -0.125;
+    plan.radio_model = 0x28;
+    const std::string mode = "protocol:YSF;mode:DN;" + calls_fields;
+    const std::string radio = mode + "lat:51.501999;lon:-0.125000;radio:FT-2D;";
+    const std::string expected_meta = lines({{header_line1, 1},
+                                             {"protocol:YSF;" + calls_fields, 1},
+                                             {mode, 13},
+                                             {radio, 11},
+                                             {"protocol:YSF;", 1}});
+    for (const auto &channel : std::vector<std::vector<std::string>>{{}, {"--snr", "20", "--seed", "5"}}) {
+        std::vector<std::string> args = with_calls({"--position", "51.502,-0.125", "--radio", "28"});
+        args.insert(args.end(), channel.begin(), channel.end());
+        SCOPED_TRACE(shell_words(args));
+        chain_result r = ysf_chain(args);
+        EXPECT_EQ(r.exit_code, 0) << r.err;
+        EXPECT_EQ(r.meta, expected_meta);
+        EXPECT_TRUE(same_frames(r.out, voice_records(plan), 8));
+    }
+}
+
+TEST(YsfChain, ModeOneAndFullRateVoiceThroughNoiseAndClockError) {
+    struct ysf_case {
+        std::vector<std::string> args;
+        uint8_t data_type;
+        const char *mode;
+    };
+    const std::vector<ysf_case> cases = {
+        {{"--mode", "v1", "--frames", "12", "--ppm", "100"}, ysf_encode::fich_dt_vd_mode1, "V1"},
+        {{"--mode", "vw", "--frames", "12", "--snr", "20", "--seed", "9"}, ysf_encode::fich_dt_voice_full_rate, "VW"},
+        {{"--mode", "vw", "--frames", "12", "--ppm", "-100", "--snr", "20"}, ysf_encode::fich_dt_voice_full_rate,
+         "VW"},
+    };
+    for (const ysf_case &c : cases) {
+        SCOPED_TRACE(shell_words(c.args));
+        chain_result r = ysf_chain(with_calls(c.args));
+        EXPECT_EQ(r.exit_code, 0) << r.err;
+        EXPECT_EQ(r.meta, lines({{header_line1, 1},
+                                 {"protocol:YSF;" + calls_fields, 1},
+                                 {"protocol:YSF;mode:" + std::string(c.mode) + ";" + calls_fields, 12},
+                                 {"protocol:YSF;", 1}}));
+        EXPECT_TRUE(same_frames(r.out, voice_records(ysf_plan(c.data_type, 12)), 1 + codec_frame_size(c.data_type)));
+    }
+}
+
+TEST(YsfChain, SpeechLeavesTheWholeChain) {
+    // 16 frames of 5 voice/data mode 2 records, 160 samples each.
+    chain_result r = run_chain("\"$1\" -p ysf | \"$2\" | \"$3\" -f \"$META\" | \"$4\" -y",
+                               {AIRMINT_PATH, QUADSLICE_PATH, ORBAVOX_PATH, VOXLOOM_PATH});
+    EXPECT_EQ(r.exit_code, 0) << r.err;
+    EXPECT_EQ(r.out.size(), 80u * 160u * 2u);
+    EXPECT_NE(r.meta.find("protocol:YSF;mode:DN;"), std::string::npos);
+}
+
+TEST(PocsagChain, PagesThroughNoiseClockErrorAndBothPolarities) {
+    const std::vector<std::string> pages = {"--numeric-page", "10:12345",
+                                            "--page",         "1234567:Pages through the whole chain",
+                                            "--numeric-page", "2097151/0:911 (U)-*",
+                                            "--page",         "8:AB"};
+    const std::string expected =
+        "address:10;message:12345\n"
+        "address:1234567;message:Pages through the whole chain\n"
+        "address:2097151;message:911 (U)-* \n"  // filled up with a space
+        "address:8;message:AB\n";
+    struct pocsag_case {
+        bool invert_bits;
+        std::vector<std::string> channel;
+    };
+    const std::vector<pocsag_case> cases = {
+        {true, {}},
+        {true, {"--snr", "10", "--seed", "2"}},
+        {true, {"--ppm", "100", "--snr", "15"}},
+        {true, {"--ppm", "-100", "--amplitude", "0.1", "--offset", "0.05"}},
+        {false, {"--invert"}},
+    };
+    for (const pocsag_case &c : cases) {
+        std::vector<std::string> args = pages;
+        args.insert(args.end(), c.channel.begin(), c.channel.end());
+        SCOPED_TRACE(shell_words(c.channel) + (c.invert_bits ? " | duoslice -i" : " | duoslice"));
+        chain_result r = pocsag_chain(c.invert_bits, args);
+        EXPECT_EQ(r.exit_code, 0) << r.err;
+        EXPECT_EQ(r.out, expected);
+        EXPECT_EQ(r.err.find("failure"), std::string::npos) << r.err;
+    }
+}
+
+TEST(PocsagChain, WrongPolarityFindsNoPage) {
+    // Without -i the demodulated bits are the complement: no sync codeword.
+    chain_result r = pocsag_chain(false, {"--page", "1234567:Hello"});
+    EXPECT_EQ(r.exit_code, 0);
+    EXPECT_EQ(r.out, "");
+}
+
+}  // namespace
