@@ -1,6 +1,7 @@
 #include "burst_framing.h"
 
 #include <array>
+#include <bit>
 #include <cstring>
 
 #include "bits.h"
@@ -29,6 +30,15 @@ constexpr pattern_table make_patterns() {
 }
 
 constexpr pattern_table sync_patterns = make_patterns();
+
+constexpr uint64_t dibit_window_mask = (uint64_t{1} << (2 * sync_symbols)) - 1;
+
+// Whether the dibits of a window lie within 3 bits of a sync word.
+bool near_a_sync_word(uint64_t dibits) {
+    for (uint64_t word : dmr_sync_words)
+        if (std::popcount(dibits ^ word) < sync_distance_limit) return true;
+    return false;
+}
 
 // Step 1: sync, or the EMB of an embedded burst. Sets emb and reports
 // whether the burst counts as a miss.
@@ -82,15 +92,24 @@ burst_kind match_sync(const uint8_t symbols[24]) {
 }
 
 bool search_sync(tessavox_state &state) {
+    // The low two bits of the 24 window symbols as one 48-bit word, rolled
+    // along with the read position. Bits above the dibit only add to a
+    // byte's distance, so a window whose dibits are 4 or more bits from every
+    // pattern cannot match; only the others are compared byte by byte.
     uint8_t window[sync_symbols];
+    ring_copy(state.ring, 0, window, sync_symbols);
+    uint64_t dibits = symbols_to_word(window, sync_symbols);
     while (ring_fill(state.ring) > sync_symbols) {
-        ring_copy(state.ring, 0, window, sync_symbols);
-        if (match_sync(window) != burst_embedded) {
-            state.synchronised = true;
-            state.miss_count = 0;
-            return true;
+        if (near_a_sync_word(dibits)) {
+            ring_copy(state.ring, 0, window, sync_symbols);
+            if (match_sync(window) != burst_embedded) {
+                state.synchronised = true;
+                state.miss_count = 0;
+                return true;
+            }
         }
         ring_advance(state.ring, 1);
+        dibits = ((dibits << 2) | (ring_at(state.ring, sync_symbols - 1) & 3u)) & dibit_window_mask;
     }
     return false;
 }

@@ -48,6 +48,35 @@ TEST(sync_search, three_wrong_bits_are_found_four_are_not) {
     }
 }
 
+TEST(sync_search, bits_above_the_dibit_count_as_wrong_bits) {
+    // Symbol bytes outside 0..3 are compared as bytes: two wrong dibit bits
+    // and one stray high bit are 3, with a second stray bit 4.
+    for (int stray : {1, 2}) {
+        std::vector<uint8_t> pattern = with_wrong_bits(sync_symbols_of(dmr_sync_words[3]), 2);
+        for (int i = 0; i < stray; ++i) pattern[static_cast<std::size_t>(10 + i)] |= 0x40;
+        decoder_fixture f;
+        f.feed(std::vector<uint8_t>(50, 0) + pattern + std::vector<uint8_t>(30, 0));
+        EXPECT_EQ(f.state.synchronised, stray == 1);
+    }
+}
+
+TEST(sync_search, stops_at_the_first_window_a_byte_compare_accepts) {
+    std::mt19937 random(9);
+    for (int round = 0; round < 20; ++round) {
+        std::vector<uint8_t> s(900);
+        for (auto &b : s) b = static_cast<uint8_t>(random() % 5 == 0 ? random() : random() & 3);
+        std::vector<uint8_t> sync = with_wrong_bits(sync_symbols_of(dmr_sync_words[round % 4]), round % 4);
+        std::copy(sync.begin(), sync.end(), s.begin() + 400 + round);
+        std::size_t first = 0;
+        while (match_sync(s.data() + first) == burst_embedded) ++first;
+        decoder_fixture f;
+        // Up to before the first burst would be complete.
+        f.feed(std::vector<uint8_t>(s.begin(), s.begin() + static_cast<long>(first) + 100));
+        ASSERT_TRUE(f.state.synchronised);
+        EXPECT_EQ(f.state.ring.read_pos, static_cast<int32_t>(first));
+    }
+}
+
 TEST(sync_search, short_or_syncless_input_gives_nothing) {
     decoder_fixture short_input;
     short_input.feed(sync_symbols_of(dmr_sync_words[1]));  // 24 symbols: too few to search
