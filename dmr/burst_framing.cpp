@@ -159,8 +159,8 @@ void run_burst_loop(tessavox_state &state) {
 
 void process_input_block(tessavox_state &state, const uint8_t *block, std::size_t count) {
     while (count > 0) {
-        int32_t n = count > static_cast<std::size_t>(tessavox_block_size) ? tessavox_block_size
-                                                                          : static_cast<int32_t>(count);
+        int32_t n =
+            count > static_cast<std::size_t>(tessavox_block_size) ? tessavox_block_size : static_cast<int32_t>(count);
         ring_append(state.ring, block, n);
         block += n;
         count -= static_cast<std::size_t>(n);

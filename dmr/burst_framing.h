@@ -27,8 +27,7 @@ enum burst_kind : uint8_t {
 // The four DMR sync patterns as 48-bit words, in checking order: base
 // station data and voice, mobile station data and voice (ETSI TS 102 361-1).
 inline constexpr uint64_t dmr_sync_words[4] = {0xDFF57D75DF5D, 0x755FD7DF75F7, 0xD5D7F77FD757, 0x7F7D5DD57DFD};
-inline constexpr burst_kind dmr_sync_kinds[4] = {burst_data_sync, burst_voice_sync, burst_data_sync,
-                                                 burst_voice_sync};
+inline constexpr burst_kind dmr_sync_kinds[4] = {burst_data_sync, burst_voice_sync, burst_data_sync, burst_voice_sync};
 
 // The kind announced by the first sync pattern within 3 bits of the 24
 // symbols, or burst_embedded if none is.

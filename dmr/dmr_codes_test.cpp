@@ -24,9 +24,9 @@ namespace {
 
 // What t+1 errors may do for a code.
 enum class beyond_reach {
-    detected,            // always reported as failure (minimum distance 2t+2)
-    miscorrected,        // perfect code: always corrected to another codeword
-    detected_or_wrong,   // either
+    detected,           // always reported as failure (minimum distance 2t+2)
+    miscorrected,       // perfect code: always corrected to another codeword
+    detected_or_wrong,  // either
 };
 
 struct code_case {

@@ -128,12 +128,12 @@ TEST_P(embedded_lc_failure, writes_its_message_and_drops_the_lc) {
     EXPECT_EQ(f.metadata(), "");
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    dmr, embedded_lc_failure,
-    ::testing::Values(lc_failure{{{4, 2}, {4, 9}}, "incorrectable error in FLC (position 4)\n"},
-                      lc_failure{{{0, 1}, {0, 3}, {5, 2}, {5, 3}}, "incorrectable error in FLC (position 0)\n"},
-                      lc_failure{{{7, 0}}, "FLC parity error: 32768\n"},
-                      lc_failure{{{7, 15}, {7, 14}}, "FLC parity error: 3\n"}));
+INSTANTIATE_TEST_SUITE_P(dmr, embedded_lc_failure,
+                         ::testing::Values(lc_failure{{{4, 2}, {4, 9}}, "incorrectable error in FLC (position 4)\n"},
+                                           lc_failure{{{0, 1}, {0, 3}, {5, 2}, {5, 3}},
+                                                      "incorrectable error in FLC (position 0)\n"},
+                                           lc_failure{{{7, 0}}, "FLC parity error: 32768\n"},
+                                           lc_failure{{{7, 15}, {7, 14}}, "FLC parity error: 3\n"}));
 
 TEST(embedded_lc, checksum_error) {
     // Flip the checksum bit of row 2 (its bit 5, column 10) and re-encode the

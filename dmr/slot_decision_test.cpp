@@ -1,11 +1,12 @@
 // Slot assignment from the CACH: TACT correction and the confidence rule.
 
+#include "slot_decision.h"
+
 #include <gtest/gtest.h>
 
 #include <vector>
 
 #include "dmr_encode.h"
-#include "slot_decision.h"
 
 namespace {
 
@@ -59,18 +60,17 @@ TEST_P(tc_sequence, assigns_slots_by_confidence) {
     EXPECT_EQ(state.last_slot, c.slots.back());
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    dmr, tc_sequence,
-    ::testing::Values(
-        // Five bursts in a row followed the alternation: the seventh goes by it.
-        tc_case{{0, 1, 0, 1, 0, 1, 1}, {0, 1, 0, 1, 0, 1, 0}, 5},
-        // Only four: the disagreeing TC is believed and the count restarts.
-        tc_case{{0, 1, 0, 1, 0, 0}, {0, 1, 0, 1, 0, 0}, 0}, tc_case{{0, 1, 1}, {0, 1, 1}, 0},
-        // Once trusted, every disagreement is overruled and leaves the count;
-        // an agreeing TC among them still raises it.
-        tc_case{{1, 0, 1, 0, 1, 0, 0, 0, 0}, {1, 0, 1, 0, 1, 0, 1, 0, 1}, 6},
-        // The count stops at 100.
-        tc_case{alternating(120), alternating(120), 100}));
+INSTANTIATE_TEST_SUITE_P(dmr, tc_sequence,
+                         ::testing::Values(
+                             // Five bursts in a row followed the alternation: the seventh goes by it.
+                             tc_case{{0, 1, 0, 1, 0, 1, 1}, {0, 1, 0, 1, 0, 1, 0}, 5},
+                             // Only four: the disagreeing TC is believed and the count restarts.
+                             tc_case{{0, 1, 0, 1, 0, 0}, {0, 1, 0, 1, 0, 0}, 0}, tc_case{{0, 1, 1}, {0, 1, 1}, 0},
+                             // Once trusted, every disagreement is overruled and leaves the count;
+                             // an agreeing TC among them still raises it.
+                             tc_case{{1, 0, 1, 0, 1, 0, 0, 0, 0}, {1, 0, 1, 0, 1, 0, 1, 0, 1}, 6},
+                             // The count stops at 100.
+                             tc_case{alternating(120), alternating(120), 100}));
 
 TEST(decide_slot, after_lost_sync_the_first_burst_takes_its_own_tc) {
     tessavox_state state;

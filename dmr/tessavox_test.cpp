@@ -108,9 +108,9 @@ TEST(tessavox_options, bad_options_are_complained_about_and_the_run_goes_on) {
     std::string missing = make_temp_dir() + "/no/such/control";
     program_result r = run_program(program, {"-c", missing}, input);
     EXPECT_EQ(r.out, voice);
-    EXPECT_EQ(r.err.substr(0, r.err.find('\n', r.err.find('\n') + 1) + 1),
-              "control fifo: " + missing + "\ncannot open control fifo " + missing +
-                  "; going on without control input\n");
+    EXPECT_EQ(
+        r.err.substr(0, r.err.find('\n', r.err.find('\n') + 1) + 1),
+        "control fifo: " + missing + "\ncannot open control fifo " + missing + "; going on without control input\n");
     EXPECT_EQ(r.exit_code, 0);
 }
 
@@ -143,13 +143,13 @@ TEST(tessavox_pipes, metadata_on_a_named_pipe_read_slowly) {
     fifo_reader reader(path, true);
     program_result r = run_program(program, {"--fifo", path}, to_string(call_stream(c, frames)), 128);
     std::string call_fields = "type:group;source:2001;target:9;\n";
-    EXPECT_EQ(reader.finish(),
-              "protocol:DMR;slot:0;sync:data;\n"
-              "protocol:DMR;slot:1;sync:data;\n"
-              "protocol:DMR;slot:1;sync:data;" + call_fields +
-              "protocol:DMR;slot:1;sync:voice;" + call_fields +
-              "protocol:DMR;slot:1;sync:voice;" + call_fields +
-              "protocol:DMR;slot:1;sync:data;\n");
+    std::string expected = "protocol:DMR;slot:0;sync:data;\n";
+    expected += "protocol:DMR;slot:1;sync:data;\n";
+    expected += "protocol:DMR;slot:1;sync:data;" + call_fields;
+    expected += "protocol:DMR;slot:1;sync:voice;" + call_fields;
+    expected += "protocol:DMR;slot:1;sync:voice;" + call_fields;
+    expected += "protocol:DMR;slot:1;sync:data;\n";
+    EXPECT_EQ(reader.finish(), expected);
     EXPECT_EQ(r.out, frame_bytes(frames));
     EXPECT_EQ(r.exit_code, 0);
     EXPECT_FALSE(r.timed_out);
