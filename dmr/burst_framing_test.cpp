@@ -4,6 +4,7 @@
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstring>
@@ -14,6 +15,7 @@
 #include "control_fifo.h"
 #include "decoder_fixture.h"
 #include "hamming_13_9.h"
+#include "testing/process.h"
 #include "voice_output.h"
 
 namespace {
@@ -403,13 +405,25 @@ TEST_F(control, messages_set_the_slot_filter) {
     }
 }
 
-TEST_F(control, messages_after_the_writer_closed_and_reopened_are_read) {
-    say("2\n");
-    poll_control(f.state);
-    close(fds[1]);
-    fds[1] = -1;
-    poll_control(f.state);  // end of file: nothing
-    EXPECT_EQ(f.state.slot_filter, 2);
+TEST(control_fifo, messages_after_the_writer_closed_and_reopened_are_read) {
+    // A display that closes the control fifo and opens it again later: the
+    // end of file seen in between must not stop further reading.
+    std::string path = make_temp_dir() + "/control";
+    ASSERT_EQ(mkfifo(path.c_str(), 0600), 0);
+    decoder_fixture f;
+    int reader = open(path.c_str(), O_RDONLY | O_NONBLOCK);
+    ASSERT_GE(reader, 0);
+    f.state.control = fdopen(reader, "r");
+    for (const char *message : {"2\n", "1\n"}) {
+        int writer = open(path.c_str(), O_WRONLY);
+        ASSERT_GE(writer, 0);
+        ASSERT_EQ(write(writer, message, 2), 2);
+        close(writer);
+        poll_control(f.state);
+        EXPECT_EQ(f.state.slot_filter, message[0] - '0');
+        poll_control(f.state);  // end of file: nothing, and no waiting
+    }
+    std::fclose(f.state.control);
 }
 
 TEST_F(control, polled_after_each_block) {
