@@ -118,16 +118,15 @@ bool parse_double(const char *text, double low, double high, double &value) {
 bool parse_int_option(const char *argument, long long low, long long high, int letter, int &out, std::string &error) {
     long long v;
     if (!parse_long(argument, low, high, v)) {
-        error = "--" + std::string(option_name(letter)) + " takes a whole number from " + std::to_string(low) +
-                " to " + std::to_string(high) + ", not '" + argument + "'";
+        error = "--" + std::string(option_name(letter)) + " takes a whole number from " + std::to_string(low) + " to " +
+                std::to_string(high) + ", not '" + argument + "'";
         return false;
     }
     out = static_cast<int>(v);
     return true;
 }
 
-bool parse_double_option(const char *argument, double low, double high, int letter, double &out,
-                         std::string &error) {
+bool parse_double_option(const char *argument, double low, double high, int letter, double &out, std::string &error) {
     if (!parse_double(argument, low, high, out)) {
         char range[96];
         std::snprintf(range, sizeof range, " takes a number from %g to %g, not '", low, high);
@@ -169,8 +168,8 @@ bool parse_page(const char *argument, pocsag_text_kind kind, pocsag_page &page, 
         return false;
     }
     for (char c : page.text) {
-        const bool fits = kind == pocsag_text_kind::numeric ? numeric_character(c)
-                                                            : static_cast<unsigned char>(c) < 128 && c != 0;
+        const bool fits =
+            kind == pocsag_text_kind::numeric ? numeric_character(c) : static_cast<unsigned char>(c) < 128 && c != 0;
         if (!fits) {
             error = kind == pocsag_text_kind::numeric
                         ? where + ": numeric pages carry only the characters 0-9 * U - ) ( and space"
@@ -324,36 +323,58 @@ bool airmint_option(airmint_settings &s, int letter, const char *argument, std::
     const std::string arg = argument ? argument : "";
     switch (letter) {
         case 'p':
-            if (arg == "dmr") s.protocol = airmint_protocol::dmr;
-            else if (arg == "ysf") s.protocol = airmint_protocol::ysf;
-            else if (arg == "pocsag") s.protocol = airmint_protocol::pocsag;
+            if (arg == "dmr")
+                s.protocol = airmint_protocol::dmr;
+            else if (arg == "ysf")
+                s.protocol = airmint_protocol::ysf;
+            else if (arg == "pocsag")
+                s.protocol = airmint_protocol::pocsag;
             else {
                 error = "--protocol takes dmr, ysf or pocsag, not '" + arg + "'";
                 return false;
             }
             return true;
         case 'o':
-            if (arg == "baseband") s.output = airmint_output::baseband;
-            else if (arg == "symbols") s.output = airmint_output::symbols;
-            else if (arg == "bits") s.output = airmint_output::bits;
+            if (arg == "baseband")
+                s.output = airmint_output::baseband;
+            else if (arg == "symbols")
+                s.output = airmint_output::symbols;
+            else if (arg == "bits")
+                s.output = airmint_output::bits;
             else {
                 error = "--output takes baseband, symbols or bits, not '" + arg + "'";
                 return false;
             }
             return true;
-        case 's': note(s.dmr_option, letter); return parse_int_option(argument, 0, 1, letter, s.dmr.call.slot, error);
-        case 't': s.target = arg; return true;
-        case opt_source: s.source = arg; return true;
-        case opt_direct: note(s.dmr_option, letter); s.dmr.call.group = false; return true;
+        case 's':
+            note(s.dmr_option, letter);
+            return parse_int_option(argument, 0, 1, letter, s.dmr.call.slot, error);
+        case 't':
+            s.target = arg;
+            return true;
+        case opt_source:
+            s.source = arg;
+            return true;
+        case opt_direct:
+            note(s.dmr_option, letter);
+            s.dmr.call.group = false;
+            return true;
         case opt_colour_code:
             note(s.dmr_option, letter);
             return parse_int_option(argument, 0, 15, letter, s.dmr.colour_code, error);
         case opt_superframes:
             note(s.dmr_option, letter);
             return parse_int_option(argument, 1, 10000, letter, s.dmr.call.superframes, error);
-        case opt_voice: s.voice_path = arg; return true;
-        case opt_other_call: case opt_other_target: case opt_other_source: case opt_other_direct:
-        case opt_other_superframes: case opt_other_voice: case opt_other_delay:
+        case opt_voice:
+            s.voice_path = arg;
+            return true;
+        case opt_other_call:
+        case opt_other_target:
+        case opt_other_source:
+        case opt_other_direct:
+        case opt_other_superframes:
+        case opt_other_voice:
+        case opt_other_delay:
             note(s.dmr_option, letter);
             s.dmr.other_call = true;
             if (letter == opt_other_target) s.other_target = arg;
@@ -362,20 +383,30 @@ bool airmint_option(airmint_settings &s, int letter, const char *argument, std::
             if (letter == opt_other_voice) s.other_voice_path = arg;
             if (letter == opt_other_superframes)
                 return parse_int_option(argument, 1, 10000, letter, s.dmr.other.superframes, error);
-            if (letter == opt_other_delay) return parse_int_option(argument, 0, 10000, letter, s.dmr.other.delay, error);
+            if (letter == opt_other_delay)
+                return parse_int_option(argument, 0, 10000, letter, s.dmr.other.delay, error);
             return true;
         case opt_mode:
             note(s.ysf_option, letter);
-            if (arg == "dn") s.ysf_mode = ysf_encode::fich_dt_vd_mode2;
-            else if (arg == "v1") s.ysf_mode = ysf_encode::fich_dt_vd_mode1;
-            else if (arg == "vw") s.ysf_mode = ysf_encode::fich_dt_voice_full_rate;
+            if (arg == "dn")
+                s.ysf_mode = ysf_encode::fich_dt_vd_mode2;
+            else if (arg == "v1")
+                s.ysf_mode = ysf_encode::fich_dt_vd_mode1;
+            else if (arg == "vw")
+                s.ysf_mode = ysf_encode::fich_dt_voice_full_rate;
             else {
                 error = "--mode takes dn, v1 or vw, not '" + arg + "'";
                 return false;
             }
             return true;
-        case opt_down: note(s.ysf_option, letter); s.down = arg; return true;
-        case opt_up: note(s.ysf_option, letter); s.up = arg; return true;
+        case opt_down:
+            note(s.ysf_option, letter);
+            s.down = arg;
+            return true;
+        case opt_up:
+            note(s.ysf_option, letter);
+            s.up = arg;
+            return true;
         case opt_radio: {
             note(s.ysf_option, letter);
             note(s.ysf_dn_option, letter);
@@ -411,7 +442,8 @@ bool airmint_option(airmint_settings &s, int letter, const char *argument, std::
         case opt_frames:
             note(s.ysf_option, letter);
             return parse_int_option(argument, 1, 36000, letter, s.frames, error);
-        case opt_page: case opt_numeric_page: {
+        case opt_page:
+        case opt_numeric_page: {
             note(s.pocsag_option, letter);
             pocsag_page page;
             if (!parse_page(argument ? argument : "",
@@ -428,7 +460,10 @@ bool airmint_option(airmint_settings &s, int letter, const char *argument, std::
         case opt_offset:
             note(s.channel_option, letter);
             return parse_double_option(argument, -1e6, 1e6, letter, s.channel.offset, error);
-        case opt_invert: note(s.channel_option, letter); s.channel.invert = true; return true;
+        case opt_invert:
+            note(s.channel_option, letter);
+            s.channel.invert = true;
+            return true;
         case opt_snr:
             note(s.channel_option, letter);
             s.channel.noisy = true;
@@ -476,9 +511,12 @@ bool airmint_finish(airmint_settings &s, std::string &error) {
         return false;
     }
     switch (s.protocol) {
-        case airmint_protocol::dmr: return finish_dmr(s, error);
-        case airmint_protocol::ysf: return finish_ysf(s, error);
-        case airmint_protocol::pocsag: return finish_pocsag(s, error);
+        case airmint_protocol::dmr:
+            return finish_dmr(s, error);
+        case airmint_protocol::ysf:
+            return finish_ysf(s, error);
+        case airmint_protocol::pocsag:
+            return finish_pocsag(s, error);
     }
     return false;
 }
@@ -502,7 +540,9 @@ ysf_encode::transmission_plan airmint_ysf_plan(const airmint_settings &s) {
 
 bool airmint_stream(const airmint_settings &s, std::vector<uint8_t> &stream, std::string &error) {
     switch (s.protocol) {
-        case airmint_protocol::dmr: stream = dmr_channel_symbols(s.dmr); return true;
+        case airmint_protocol::dmr:
+            stream = dmr_channel_symbols(s.dmr);
+            return true;
         case airmint_protocol::ysf: {
             const ysf_encode::transmission_plan plan = airmint_ysf_plan(s);
             if (!ysf_stream_symbols(plan, stream)) {
@@ -511,7 +551,9 @@ bool airmint_stream(const airmint_settings &s, std::vector<uint8_t> &stream, std
             }
             return true;
         }
-        case airmint_protocol::pocsag: stream = pocsag_stream_bits(s.pages); return true;
+        case airmint_protocol::pocsag:
+            stream = pocsag_stream_bits(s.pages);
+            return true;
     }
     return false;
 }
@@ -524,8 +566,10 @@ bool airmint_write(const airmint_settings &s, FILE *out, std::string &error) {
         written = std::fwrite(stream.data(), 1, stream.size(), out) == stream.size() && std::fflush(out) == 0;
     } else {
         baseband_writer writer;
-        if (s.protocol == airmint_protocol::pocsag) start_two_level(writer, stream, s.channel);
-        else start_four_level(writer, stream, s.channel);
+        if (s.protocol == airmint_protocol::pocsag)
+            start_two_level(writer, stream, s.channel);
+        else
+            start_four_level(writer, stream, s.channel);
         written = write_baseband(writer, out);
     }
     if (!written) error = std::string("cannot write the output: ") + std::strerror(errno);

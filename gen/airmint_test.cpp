@@ -102,8 +102,8 @@ TEST(Airmint, DmrSymbolsAreTheEncodersBursts) {
     for (const auto &frame : voice) std::fwrite(frame.data(), 1, 12, f);
     std::fclose(f);
 
-    program_result r = airmint({"-o", "symbols", "-s", "1", "--direct", "-t", "77", "--source", "1234",
-                                "--colour-code", "3", "--voice", voice_path});
+    program_result r = airmint({"-o", "symbols", "-s", "1", "--direct", "-t", "77", "--source", "1234", "--colour-code",
+                                "3", "--voice", voice_path});
     ASSERT_EQ(r.exit_code, 0) << r.err;
     dmr_encode::call c;
     c.slot = 1;
@@ -128,8 +128,8 @@ TEST(Airmint, DmrSymbolsAreTheEncodersBursts) {
 }
 
 TEST(Airmint, YsfSymbolsAreTheEncodersFrames) {
-    program_result r = airmint({"-p", "ysf", "-o", "symbols", "--mode", "v1", "--frames", "3", "-t", "CQ",
-                                "--source", "DL1ABC"});
+    program_result r =
+        airmint({"-p", "ysf", "-o", "symbols", "--mode", "v1", "--frames", "3", "-t", "CQ", "--source", "DL1ABC"});
     ASSERT_EQ(r.exit_code, 0) << r.err;
     ysf_encode::transmission_plan plan;
     plan.data_type = ysf_encode::fich_dt_vd_mode1;
@@ -148,8 +148,8 @@ TEST(Airmint, YsfSymbolsAreTheEncodersFrames) {
 TEST(Airmint, PocsagBitsAreTheEncodersBatches) {
     program_result r = airmint({"-p", "pocsag", "-o", "bits", "--numeric-page", "10/1:123", "--page", "99:Hi"});
     ASSERT_EQ(r.exit_code, 0) << r.err;
-    const std::vector<uint8_t> bits = pocsag_transmission(
-        {{10, 1, pocsag_text_kind::numeric, "123"}, {99, 3, pocsag_text_kind::alphanumeric, "Hi"}});
+    const std::vector<uint8_t> bits =
+        pocsag_transmission({{10, 1, pocsag_text_kind::numeric, "123"}, {99, 3, pocsag_text_kind::alphanumeric, "Hi"}});
     ASSERT_EQ(r.out.size(), bits.size() + pocsag_tail_bits);
     EXPECT_EQ(r.out.substr(0, bits.size()), std::string(bits.begin(), bits.end()));
 }
@@ -200,8 +200,8 @@ TEST(Airmint, TwoLevelBitsHoldTheirLevelBetweenShortSteps) {
     // takes a fifth of a bit (8 samples) around the boundary, and the bit's
     // other samples hold the level exactly.
     const std::vector<float> s = from_bytes<float>(airmint({"-p", "pocsag"}).out);
-    const std::vector<uint8_t> bits = pocsag_stream_bits({{1234567, 3, pocsag_text_kind::alphanumeric,
-                                                           "airmint test page"}});
+    const std::vector<uint8_t> bits =
+        pocsag_stream_bits({{1234567, 3, pocsag_text_kind::alphanumeric, "airmint test page"}});
     ASSERT_EQ(s.size(), bits.size() * 40);
     for (std::size_t k = 1; k + 1 < bits.size(); ++k) {
         const float level = bits[k] ? -1.0f : 1.0f;
@@ -211,6 +211,29 @@ TEST(Airmint, TwoLevelBitsHoldTheirLevelBetweenShortSteps) {
             ASSERT_LT(std::fabs(s[40 * k - 1]), 0.5f) << "bit " << k;
         }
     }
+}
+
+}  // namespace
+
+namespace {
+
+TEST(Pcmwav, WrapsSamplesInAWavHeader) {
+    const std::string dir = make_temp_dir();
+    const std::string path = dir + "/speech.wav";
+    const std::vector<int16_t> samples = {0, 1, -1, 32767, -32768};
+    program_result r = run_program(PCMWAV_PATH, {path}, as_bytes(samples) + "x");  // a trailing half sample
+    ASSERT_EQ(r.exit_code, 0) << r.err;
+    const std::string wav = read_file(path);
+    ASSERT_EQ(wav.size(), 44u + 10u);
+    const unsigned char header[44] = {'R', 'I', 'F', 'F', 46, 0, 0,   0,   'W', 'A',  'V',  'E', 'f', 'm',  't',
+                                      ' ', 16,  0,   0,   0,  1, 0,   1,   0,   0x40, 0x1F, 0,   0,   0x80, 0x3E,
+                                      0,   0,   2,   0,   16, 0, 'd', 'a', 't', 'a',  10,   0,   0,   0};
+    EXPECT_EQ(wav.substr(0, 44), std::string(reinterpret_cast<const char *>(header), 44));
+    const unsigned char data[10] = {0, 0, 1, 0, 0xFF, 0xFF, 0xFF, 0x7F, 0x00, 0x80};
+    EXPECT_EQ(wav.substr(44), std::string(reinterpret_cast<const char *>(data), 10));
+    EXPECT_EQ(run_program(PCMWAV_PATH, {}, "").exit_code, 2);
+    EXPECT_EQ(run_program(PCMWAV_PATH, {"-r", "0", path}, "").exit_code, 2);
+    std::remove(path.c_str());
 }
 
 }  // namespace

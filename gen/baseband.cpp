@@ -38,10 +38,14 @@ double rrc_pulse_at(const rrc_pulse &pulse, double t) {
 
 double four_level_level(uint8_t symbol) {
     switch (symbol & 3) {
-        case 1: return 1.0;
-        case 0: return 1.0 / 3.0;
-        case 2: return -1.0 / 3.0;
-        default: return -1.0;
+        case 1:
+            return 1.0;
+        case 0:
+            return 1.0 / 3.0;
+        case 2:
+            return -1.0 / 3.0;
+        default:
+            return -1.0;
     }
 }
 
@@ -58,8 +62,8 @@ void start_channel(baseband_writer &writer, const channel_settings &channel, dou
     }
     writer.next_sample = 0;
     // Samples until the receiver's clock has passed the last symbol.
-    writer.total_samples = static_cast<long long>(
-        std::ceil(static_cast<double>(writer.levels.size()) * period / writer.clock));
+    writer.total_samples =
+        static_cast<long long>(std::ceil(static_cast<double>(writer.levels.size()) * period / writer.clock));
 }
 
 // Four-level: the sum of the pulses of the symbols within the span of time

@@ -22,9 +22,12 @@ chain_result run_chain(const std::string &script, const std::vector<std::string>
     char buffer[4096];
     for (;;) {
         const ssize_t n = read(reader, buffer, sizeof buffer);
-        if (n > 0) result.meta.append(buffer, static_cast<std::size_t>(n));
-        else if (n < 0 && errno == EINTR) continue;
-        else break;
+        if (n > 0)
+            result.meta.append(buffer, static_cast<std::size_t>(n));
+        else if (n < 0 && errno == EINTR)
+            continue;
+        else
+            break;
     }
     close(reader);
     unlink(fifo.c_str());
@@ -38,8 +41,10 @@ std::string shell_words(const std::vector<std::string> &words) {
         if (!out.empty()) out += ' ';
         out += '\'';
         for (char c : w) {
-            if (c == '\'') out += "'\\''";
-            else out += c;
+            if (c == '\'')
+                out += "'\\''";
+            else
+                out += c;
         }
         out += '\'';
     }

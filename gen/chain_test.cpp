@@ -34,7 +34,7 @@ chain_result ysf_chain(const std::vector<std::string> &airmint_args) {
 // airmint -p pocsag | duoslice [-i] | pagewick; standard output: the pages.
 chain_result pocsag_chain(bool invert_bits, const std::vector<std::string> &airmint_args) {
     std::vector<std::string> args = {AIRMINT_PATH, DUOSLICE_PATH, PAGEWICK_PATH, invert_bits ? "-i" : "--",
-                                     "-p", "pocsag"};
+                                     "-p",         "pocsag"};
     args.insert(args.end(), airmint_args.begin(), airmint_args.end());
     return run_chain(
         "A=\"$1\"; D=\"$2\"; P=\"$3\"; I=\"$4\"; shift 4; "
@@ -44,7 +44,8 @@ chain_result pocsag_chain(bool invert_bits, const std::vector<std::string> &airm
 
 std::string frames_bytes(const std::vector<codec_frame> &frames, std::size_t first = 0) {
     std::string out;
-    for (std::size_t i = first; i < frames.size(); ++i) out.append(reinterpret_cast<const char *>(frames[i].data()), 12);
+    for (std::size_t i = first; i < frames.size(); ++i)
+        out.append(reinterpret_cast<const char *>(frames[i].data()), 12);
     return out;
 }
 
@@ -85,23 +86,35 @@ TEST(DmrChain, CallsDecodeWithTheirMetadataAndEveryVoiceFrame) {
     const std::vector<dmr_case> cases = {
         {"clean group call in slot 0",
          {},
-         lines({{idle0, 1}, {idle1, 1}, {idle0 + group0, 1}, {"protocol:DMR;slot:0;sync:voice;" + group0, 2},
+         lines({{idle0, 1},
+                {idle1, 1},
+                {idle0 + group0, 1},
+                {"protocol:DMR;slot:0;sync:voice;" + group0, 2},
                 {idle0, 1}}),
          frames_bytes(pattern(0, 18))},
         {"direct call in slot 1 at 20 dB",
          {"--snr", "20", "--seed", "7", "-s", "1", "--direct", "-t", "4321", "--source", "1234567", "--colour-code",
           "5", "--superframes", "2"},
-         lines({{idle0, 1}, {idle1, 1}, {idle1 + direct1, 1}, {"protocol:DMR;slot:1;sync:voice;" + direct1, 3},
+         lines({{idle0, 1},
+                {idle1, 1},
+                {idle1 + direct1, 1},
+                {"protocol:DMR;slot:1;sync:voice;" + direct1, 3},
                 {idle1, 1}}),
          frames_bytes(pattern(1000000, 36))},
         {"clock 100 ppm fast",
          {"--ppm", "100", "--superframes", "3"},
-         lines({{idle0, 1}, {idle1, 1}, {idle0 + group0, 1}, {"protocol:DMR;slot:0;sync:voice;" + group0, 4},
+         lines({{idle0, 1},
+                {idle1, 1},
+                {idle0 + group0, 1},
+                {"protocol:DMR;slot:0;sync:voice;" + group0, 4},
                 {idle0, 1}}),
          frames_bytes(pattern(0, 54))},
         {"clock 100 ppm slow, noisy",
          {"--ppm", "-100", "--snr", "20", "--seed", "11", "--superframes", "3"},
-         lines({{idle0, 1}, {idle1, 1}, {idle0 + group0, 1}, {"protocol:DMR;slot:0;sync:voice;" + group0, 4},
+         lines({{idle0, 1},
+                {idle1, 1},
+                {idle0 + group0, 1},
+                {"protocol:DMR;slot:0;sync:voice;" + group0, 4},
                 {idle0, 1}}),
          frames_bytes(pattern(0, 54))},
     };
@@ -186,11 +199,8 @@ TEST(YsfChain, VoiceDataMode2CarriesCallSignsRadioAndPosition) {
     plan.radio_model = 0x28;
     const std::string mode = "protocol:YSF;mode:DN;" + calls_fields;
     const std::string radio = mode + "lat:51.501999;lon:-0.125000;radio:FT-2D;";
-    const std::string expected_meta = lines({{header_line1, 1},
-                                             {"protocol:YSF;" + calls_fields, 1},
-                                             {mode, 13},
-                                             {radio, 11},
-                                             {"protocol:YSF;", 1}});
+    const std::string expected_meta =
+        lines({{header_line1, 1}, {"protocol:YSF;" + calls_fields, 1}, {mode, 13}, {radio, 11}, {"protocol:YSF;", 1}});
     for (const auto &channel : std::vector<std::vector<std::string>>{{}, {"--snr", "20", "--seed", "5"}}) {
         std::vector<std::string> args = with_calls({"--position", "51.502,-0.125", "--radio", "28"});
         args.insert(args.end(), channel.begin(), channel.end());
@@ -211,8 +221,7 @@ TEST(YsfChain, ModeOneAndFullRateVoiceThroughNoiseAndClockError) {
     const std::vector<ysf_case> cases = {
         {{"--mode", "v1", "--frames", "12", "--ppm", "100"}, ysf_encode::fich_dt_vd_mode1, "V1"},
         {{"--mode", "vw", "--frames", "12", "--snr", "20", "--seed", "9"}, ysf_encode::fich_dt_voice_full_rate, "VW"},
-        {{"--mode", "vw", "--frames", "12", "--ppm", "-100", "--snr", "20"}, ysf_encode::fich_dt_voice_full_rate,
-         "VW"},
+        {{"--mode", "vw", "--frames", "12", "--ppm", "-100", "--snr", "20"}, ysf_encode::fich_dt_voice_full_rate, "VW"},
     };
     for (const ysf_case &c : cases) {
         SCOPED_TRACE(shell_words(c.args));
@@ -236,10 +245,9 @@ TEST(YsfChain, SpeechLeavesTheWholeChain) {
 }
 
 TEST(PocsagChain, PagesThroughNoiseClockErrorAndBothPolarities) {
-    const std::vector<std::string> pages = {"--numeric-page", "10:12345",
-                                            "--page",         "1234567:Pages through the whole chain",
-                                            "--numeric-page", "2097151/0:911 (U)-*",
-                                            "--page",         "8:AB"};
+    const std::vector<std::string> pages = {
+        "--numeric-page",      "10:12345", "--page", "1234567:Pages through the whole chain", "--numeric-page",
+        "2097151/0:911 (U)-*", "--page",   "8:AB"};
     const std::string expected =
         "address:10;message:12345\n"
         "address:1234567;message:Pages through the whole chain\n"

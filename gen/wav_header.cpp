@@ -21,13 +21,13 @@ bool wav_header(uint32_t rate, std::size_t data_bytes, uint8_t header[wav_header
     std::memcpy(header, "RIFF", 4);
     put32(header + 4, 36 + size);
     std::memcpy(header + 8, "WAVEfmt ", 8);
-    put32(header + 16, 16);       // size of the format chunk
-    put16(header + 20, 1);        // PCM
-    put16(header + 22, 1);        // mono
-    put32(header + 24, rate);     // samples per second
-    put32(header + 28, rate * 2); // bytes per second
-    put16(header + 32, 2);        // bytes per sample frame
-    put16(header + 34, 16);       // bits per sample
+    put32(header + 16, 16);        // size of the format chunk
+    put16(header + 20, 1);         // PCM
+    put16(header + 22, 1);         // mono
+    put32(header + 24, rate);      // samples per second
+    put32(header + 28, rate * 2);  // bytes per second
+    put16(header + 32, 2);         // bytes per sample frame
+    put16(header + 34, 16);        // bits per sample
     std::memcpy(header + 36, "data", 4);
     put32(header + 40, size);
     return true;

@@ -14,8 +14,7 @@ namespace {
 void fill_unused_blocks(const ysf_encode::transmission_plan &plan, ysf_encode::transmission &t) {
     if (plan.data_type != ysf_encode::fich_dt_voice_full_rate || !plan.header || t.frames < 2) return;
     const std::vector<uint8_t> fill = idle_symbols(3 * ysf_encode::block_symbols, 3);
-    std::copy(fill.begin(), fill.end(),
-              t.symbols.begin() + ysf_encode::frame_symbols + ysf_encode::first_block_offset);
+    std::copy(fill.begin(), fill.end(), t.symbols.begin() + ysf_encode::frame_symbols + ysf_encode::first_block_offset);
 }
 
 }  // namespace
