@@ -274,6 +274,10 @@ bool finish_pocsag(airmint_settings &s, std::string &error) {
         error = s.four_level_option + " shapes four-level symbols only";
         return false;
     }
+    if (!s.voice_path.empty() || !s.target.empty() || !s.source.empty()) {
+        error = "pages carry no voice, target or source: use --page or --numeric-page";
+        return false;
+    }
     if (s.pages.empty()) s.pages.push_back({1234567, 3, pocsag_text_kind::alphanumeric, "airmint test page"});
     return true;
 }
@@ -572,6 +576,10 @@ bool airmint_write(const airmint_settings &s, FILE *out, std::string &error) {
             start_four_level(writer, stream, s.channel);
         written = write_baseband(writer, out);
     }
-    if (!written) error = std::string("cannot write the output: ") + std::strerror(errno);
+    if (!written) {
+        const int cause = errno;
+        error = std::string("cannot write the output: ") + std::strerror(cause);
+        errno = cause;
+    }
     return written;
 }

@@ -1,5 +1,7 @@
 // airmint: writes one test transmission to standard output.
 
+#include <unistd.h>
+
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -28,6 +30,7 @@ int main(int argc, char **argv) {
     init_stream_frame();
     parse_options(argc, argv, airmint_short_options, airmint_long_options, airmint_usage, handle_option, &settings);
     if (optind < argc) fail(std::string("unexpected argument '") + argv[optind] + "' (all settings are options)");
+    if (isatty(STDOUT_FILENO)) fail("the transmission is binary: pipe it into a receiver or redirect it to a file");
     std::string error;
     if (!airmint_finish(settings, error)) fail(error);
     if (!airmint_write(settings, stdout, error)) {

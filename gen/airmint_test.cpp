@@ -62,6 +62,7 @@ TEST(Airmint, BadArgumentsGetOneLineAndStatus2) {
         {"-p", "pocsag", "--page", "10/4:Hi"},
         {"-p", "pocsag", "--page", "no colon"},
         {"-p", "pocsag", "--roll-off", "0.3"},
+        {"-p", "pocsag", "--voice", "voice.bin"},
         {"stray"},
     };
     for (const auto &args : cases) {

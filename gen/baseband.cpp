@@ -63,20 +63,21 @@ void start_channel(baseband_writer &writer, const channel_settings &channel, dou
     writer.next_sample = 0;
     // Samples until the receiver's clock has passed the last symbol.
     writer.total_samples =
-        static_cast<long long>(std::ceil(static_cast<double>(writer.levels.size()) * period / writer.clock));
+        static_cast<long long>(std::ceil(static_cast<double>(writer.units.size()) * period / writer.clock));
 }
 
 // Four-level: the sum of the pulses of the symbols within the span of time
 // tau (in symbols; symbol k is centred at k + 0.5).
 double four_level_value(const baseband_writer &w, double tau) {
-    const long long count = static_cast<long long>(w.levels.size());
+    const long long count = static_cast<long long>(w.units.size());
     long long first = static_cast<long long>(std::floor(tau - 0.5)) - pulse_span;
     long long last = first + 2 * pulse_span + 1;
     if (first < 0) first = 0;
     if (last > count - 1) last = count - 1;
     double v = 0.0;
     for (long long k = first; k <= last; ++k)
-        v += w.levels[static_cast<std::size_t>(k)] * rrc_pulse_at(w.pulse, tau - (static_cast<double>(k) + 0.5));
+        v += four_level_level(w.units[static_cast<std::size_t>(k)]) *
+             rrc_pulse_at(w.pulse, tau - (static_cast<double>(k) + 0.5));
     return v;
 }
 
@@ -84,8 +85,12 @@ double four_level_value(const baseband_writer &w, double tau) {
 // of a fifth of a bit centred on each boundary.
 double two_level_value(const baseband_writer &w, double tau) {
     constexpr double step = 0.2;
-    const long long count = static_cast<long long>(w.levels.size());
-    auto level = [&](long long k) { return k >= 0 && k < count ? w.levels[static_cast<std::size_t>(k)] : 0.0; };
+    const long long count = static_cast<long long>(w.units.size());
+    // Bit 1 is the negative level.
+    auto level = [&](long long k) {
+        if (k < 0 || k >= count) return 0.0;
+        return w.units[static_cast<std::size_t>(k)] ? -1.0 : 1.0;
+    };
     const long long k = static_cast<long long>(std::floor(tau));
     const double u = tau - static_cast<double>(k);
     double from = level(k), to = level(k), x = 0.0;
@@ -105,8 +110,7 @@ double two_level_value(const baseband_writer &w, double tau) {
 
 void start_four_level(baseband_writer &writer, const std::vector<uint8_t> &symbols, const channel_settings &channel) {
     writer.four_level = true;
-    writer.levels.clear();
-    for (uint8_t s : symbols) writer.levels.push_back(static_cast<float>(four_level_level(s)));
+    writer.units = symbols;
     make_rrc_pulse(channel.roll_off, writer.pulse);
     // Mean power of the four equally likely levels: (1 + 1/9) / 2.
     start_channel(writer, channel, 5.0 / 9.0, samples_per_symbol);
@@ -114,8 +118,7 @@ void start_four_level(baseband_writer &writer, const std::vector<uint8_t> &symbo
 
 void start_two_level(baseband_writer &writer, const std::vector<uint8_t> &bits, const channel_settings &channel) {
     writer.four_level = false;
-    writer.levels.clear();
-    for (uint8_t b : bits) writer.levels.push_back(b ? -1.0f : 1.0f);
+    writer.units = bits;
     start_channel(writer, channel, 1.0, samples_per_bit);
 }
 

@@ -68,7 +68,7 @@ double four_level_level(uint8_t symbol);
 struct baseband_writer {
     channel_settings channel;
     bool four_level = true;
-    std::vector<float> levels;  // level per symbol or bit, in units of the amplitude
+    std::vector<uint8_t> units;  // the symbol bytes or bit bytes sent
     rrc_pulse pulse;
     noise_source noise;
     double noise_sigma = 0.0;
