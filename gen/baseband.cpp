@@ -61,9 +61,11 @@ void start_channel(baseband_writer &writer, const channel_settings &channel, dou
         writer.noise_sigma = std::sqrt(power / std::pow(10.0, channel.snr_db / 10.0));
     }
     writer.next_sample = 0;
-    // Samples until the receiver's clock has passed the last symbol.
+    // Samples until the receiver's clock has passed the last symbol, and two
+    // more: a demodulator takes a window only when two samples beyond it
+    // have arrived.
     writer.total_samples =
-        static_cast<long long>(std::ceil(static_cast<double>(writer.units.size()) * period / writer.clock));
+        static_cast<long long>(std::ceil(static_cast<double>(writer.units.size()) * period / writer.clock)) + 2;
 }
 
 // Four-level: the sum of the pulses of the symbols within the span of time
