@@ -10,9 +10,11 @@
 #include <time.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <fstream>
 #include <iterator>
 
@@ -45,6 +47,25 @@ pid_t spawn_stage(const chain_stage &stage, int in, int out, int err) {
     if (posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ) != 0) pid = -1;
     posix_spawn_file_actions_destroy(&actions);
     return pid;
+}
+
+// The peak resident set of the process's present program image (VmHWM of
+// /proc/PID/status, KiB), or 0 once it has ended. The kernel's figure at
+// the end (ru_maxrss) also counts the image it was started from, which for
+// a spawned child is a copy of the benchmark itself, so the stage's own
+// peak is watched while it runs.
+long image_peak_kib(pid_t pid) {
+    char path[64];
+    std::snprintf(path, sizeof path, "/proc/%d/status", static_cast<int>(pid));
+    const int fd = open(path, O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return 0;
+    char text[4096];
+    const ssize_t n = read(fd, text, sizeof text - 1);
+    close(fd);
+    if (n <= 0) return 0;
+    text[n] = 0;
+    const char *line = std::strstr(text, "\nVmHWM:");
+    return line ? std::strtol(line + 7, nullptr, 10) : 0;
 }
 
 std::string quoted(const std::string &word) {
@@ -92,14 +113,16 @@ chain_run run_chain(const std::vector<chain_stage> &stages, const std::string &i
     // Reap every stage, polling so that a hung chain can be ended.
     std::size_t running = 0;
     for (pid_t pid : pids) running += pid > 0;
+    std::vector<long> peaks(pids.size(), 0);
     while (running > 0) {
         for (std::size_t i = 0; i < pids.size(); ++i) {
             if (pids[i] <= 0) continue;
+            peaks[i] = std::max(peaks[i], image_peak_kib(pids[i]));
             rusage usage{};
             int status = 0;
             const pid_t done = wait4(pids[i], &status, WNOHANG, &usage);
             if (done == pids[i] || (done < 0 && errno != EINTR)) {
-                run.stages[i] = {cpu_seconds(usage), usage.ru_maxrss, done == pids[i] ? status : -1};
+                run.stages[i] = {cpu_seconds(usage), peaks[i], done == pids[i] ? status : -1};
                 pids[i] = -1;
                 --running;
             }

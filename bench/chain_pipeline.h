@@ -1,8 +1,8 @@
 #pragma once
 // Receiving chains for the benchmarks: programs of the suite started as real
 // processes and joined by pipes, as a user's shell would join them, with the
-// CPU time and peak resident memory of every stage taken from the kernel
-// when it ends.
+// CPU time of every stage taken from the kernel when it ends and its peak
+// resident memory watched while it runs.
 
 #include <string>
 #include <vector>
@@ -10,7 +10,7 @@
 // What one stage of a chain cost.
 struct stage_usage {
     double cpu_seconds = 0;  // user and system time
-    long peak_kib = 0;       // peak resident set size
+    long peak_kib = 0;       // peak resident set size of the program, as last seen while it ran
     int status = -1;         // wait status
 };
 
