@@ -5,7 +5,9 @@
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
+#include <initializer_list>
 #include <iterator>
+#include <utility>
 
 #include "codec_frame.h"
 #include "pocsag_signal.h"
@@ -327,177 +329,212 @@ const struct option airmint_long_options[] = {
     {nullptr, 0, nullptr, 0},
 };
 
-bool airmint_option(airmint_settings &s, int letter, const char *argument, std::string &error) {
-    const std::string arg = argument ? argument : "";
+namespace {
+
+// What one family of options made of a letter.
+enum class taken { no, ok, bad };
+
+taken result(bool ok) { return ok ? taken::ok : taken::bad; }
+
+// Sets out to the value named by text among names; false if none.
+template <typename T>
+bool choose(const std::string &text, std::initializer_list<std::pair<const char *, T>> names, T &out) {
+    for (const auto &[name, value] : names) {
+        if (text == name) {
+            out = value;
+            return true;
+        }
+    }
+    return false;
+}
+
+taken general_option(airmint_settings &s, int letter, const std::string &arg, std::string &error) {
     switch (letter) {
         case 'p':
-            if (arg == "dmr")
-                s.protocol = airmint_protocol::dmr;
-            else if (arg == "ysf")
-                s.protocol = airmint_protocol::ysf;
-            else if (arg == "pocsag")
-                s.protocol = airmint_protocol::pocsag;
-            else {
-                error = "--protocol takes dmr, ysf or pocsag, not '" + arg + "'";
-                return false;
-            }
-            return true;
+            if (choose(arg,
+                       {std::pair{"dmr", airmint_protocol::dmr}, std::pair{"ysf", airmint_protocol::ysf},
+                        std::pair{"pocsag", airmint_protocol::pocsag}},
+                       s.protocol))
+                return taken::ok;
+            error = "--protocol takes dmr, ysf or pocsag, not '" + arg + "'";
+            return taken::bad;
         case 'o':
-            if (arg == "baseband")
-                s.output = airmint_output::baseband;
-            else if (arg == "symbols")
-                s.output = airmint_output::symbols;
-            else if (arg == "bits")
-                s.output = airmint_output::bits;
-            else {
-                error = "--output takes baseband, symbols or bits, not '" + arg + "'";
-                return false;
-            }
-            return true;
-        case 's':
-            note(s.dmr_option, letter);
-            return parse_int_option(argument, 0, 1, letter, s.dmr.call.slot, error);
+            if (choose(arg,
+                       {std::pair{"baseband", airmint_output::baseband}, std::pair{"symbols", airmint_output::symbols},
+                        std::pair{"bits", airmint_output::bits}},
+                       s.output))
+                return taken::ok;
+            error = "--output takes baseband, symbols or bits, not '" + arg + "'";
+            return taken::bad;
         case 't':
             s.target = arg;
-            return true;
+            return taken::ok;
         case opt_source:
             s.source = arg;
-            return true;
-        case opt_direct:
-            note(s.dmr_option, letter);
-            s.dmr.call.group = false;
-            return true;
-        case opt_colour_code:
-            note(s.dmr_option, letter);
-            return parse_int_option(argument, 0, 15, letter, s.dmr.colour_code, error);
-        case opt_superframes:
-            note(s.dmr_option, letter);
-            return parse_int_option(argument, 1, 10000, letter, s.dmr.call.superframes, error);
+            return taken::ok;
         case opt_voice:
             s.voice_path = arg;
-            return true;
+            return taken::ok;
+        default:
+            return taken::no;
+    }
+}
+
+taken dmr_option(airmint_settings &s, int letter, const char *argument, std::string &error) {
+    const std::string arg = argument ? argument : "";
+    switch (letter) {
+        case 's':
+            return result(parse_int_option(argument, 0, 1, letter, s.dmr.call.slot, error));
+        case opt_direct:
+            s.dmr.call.group = false;
+            return taken::ok;
+        case opt_colour_code:
+            return result(parse_int_option(argument, 0, 15, letter, s.dmr.colour_code, error));
+        case opt_superframes:
+            return result(parse_int_option(argument, 1, 10000, letter, s.dmr.call.superframes, error));
         case opt_other_call:
-        case opt_other_target:
-        case opt_other_source:
-        case opt_other_direct:
-        case opt_other_superframes:
-        case opt_other_voice:
-        case opt_other_delay:
-            note(s.dmr_option, letter);
             s.dmr.other_call = true;
-            if (letter == opt_other_target) s.other_target = arg;
-            if (letter == opt_other_source) s.other_source = arg;
-            if (letter == opt_other_direct) s.dmr.other.group = false;
-            if (letter == opt_other_voice) s.other_voice_path = arg;
-            if (letter == opt_other_superframes)
-                return parse_int_option(argument, 1, 10000, letter, s.dmr.other.superframes, error);
-            if (letter == opt_other_delay)
-                return parse_int_option(argument, 0, 10000, letter, s.dmr.other.delay, error);
-            return true;
+            return taken::ok;
+        case opt_other_target:
+            s.dmr.other_call = true;
+            s.other_target = arg;
+            return taken::ok;
+        case opt_other_source:
+            s.dmr.other_call = true;
+            s.other_source = arg;
+            return taken::ok;
+        case opt_other_direct:
+            s.dmr.other_call = true;
+            s.dmr.other.group = false;
+            return taken::ok;
+        case opt_other_voice:
+            s.dmr.other_call = true;
+            s.other_voice_path = arg;
+            return taken::ok;
+        case opt_other_superframes:
+            s.dmr.other_call = true;
+            return result(parse_int_option(argument, 1, 10000, letter, s.dmr.other.superframes, error));
+        case opt_other_delay:
+            s.dmr.other_call = true;
+            return result(parse_int_option(argument, 0, 10000, letter, s.dmr.other.delay, error));
+        default:
+            return taken::no;
+    }
+}
+
+bool parse_radio(const std::string &arg, int &radio, std::string &error) {
+    char *end = nullptr;
+    errno = 0;
+    const long v = std::strtol(arg.c_str(), &end, 16);
+    if (arg.empty() || errno != 0 || *end != 0 || v < 0 || v > 255) {
+        error = "--radio takes a radio model code in hexadecimal, 00 to FF, not '" + arg + "'";
+        return false;
+    }
+    radio = static_cast<int>(v);
+    return true;
+}
+
+bool parse_position(const std::string &arg, airmint_settings &s, std::string &error) {
+    const std::size_t comma = arg.find(',');
+    uint8_t bytes[ysf_encode::position_bytes];
+    if (comma == std::string::npos || !parse_double(arg.substr(0, comma).c_str(), -90, 90, s.latitude) ||
+        !parse_double(arg.substr(comma + 1).c_str(), -180, 180, s.longitude)) {
+        error = "--position takes LATITUDE,LONGITUDE in degrees (-90..90, -180..180), not '" + arg + "'";
+        return false;
+    }
+    if (!ysf_encode::encode_position(s.latitude, s.longitude, bytes)) {
+        error = "--position " + arg +
+                " cannot be sent: longitudes of 9, 99, 109, 179 or 180 degrees, or of"
+                " less than one minute past the degree, have no code a receiver takes";
+        return false;
+    }
+    s.has_position = true;
+    return true;
+}
+
+taken ysf_option(airmint_settings &s, int letter, const char *argument, std::string &error) {
+    const std::string arg = argument ? argument : "";
+    switch (letter) {
         case opt_mode:
-            note(s.ysf_option, letter);
-            if (arg == "dn")
-                s.ysf_mode = ysf_encode::fich_dt_vd_mode2;
-            else if (arg == "v1")
-                s.ysf_mode = ysf_encode::fich_dt_vd_mode1;
-            else if (arg == "vw")
-                s.ysf_mode = ysf_encode::fich_dt_voice_full_rate;
-            else {
-                error = "--mode takes dn, v1 or vw, not '" + arg + "'";
-                return false;
-            }
-            return true;
+            if (choose(arg,
+                       {std::pair{"dn", ysf_encode::fich_dt_vd_mode2}, std::pair{"v1", ysf_encode::fich_dt_vd_mode1},
+                        std::pair{"vw", ysf_encode::fich_dt_voice_full_rate}},
+                       s.ysf_mode))
+                return taken::ok;
+            error = "--mode takes dn, v1 or vw, not '" + arg + "'";
+            return taken::bad;
         case opt_down:
-            note(s.ysf_option, letter);
             s.down = arg;
-            return true;
+            return taken::ok;
         case opt_up:
-            note(s.ysf_option, letter);
             s.up = arg;
-            return true;
-        case opt_radio: {
-            note(s.ysf_option, letter);
-            note(s.ysf_dn_option, letter);
-            char *end = nullptr;
-            errno = 0;
-            const long v = std::strtol(arg.c_str(), &end, 16);
-            if (arg.empty() || errno != 0 || *end != 0 || v < 0 || v > 255) {
-                error = "--radio takes a radio model code in hexadecimal, 00 to FF, not '" + arg + "'";
-                return false;
-            }
-            s.radio = static_cast<int>(v);
-            return true;
-        }
-        case opt_position: {
-            note(s.ysf_option, letter);
-            note(s.ysf_dn_option, letter);
-            const std::size_t comma = arg.find(',');
-            uint8_t bytes[ysf_encode::position_bytes];
-            if (comma == std::string::npos || !parse_double(arg.substr(0, comma).c_str(), -90, 90, s.latitude) ||
-                !parse_double(arg.substr(comma + 1).c_str(), -180, 180, s.longitude)) {
-                error = "--position takes LATITUDE,LONGITUDE in degrees (-90..90, -180..180), not '" + arg + "'";
-                return false;
-            }
-            if (!ysf_encode::encode_position(s.latitude, s.longitude, bytes)) {
-                error = "--position " + arg +
-                        " cannot be sent: longitudes of 9, 99, 109, 179 or 180 degrees, or of"
-                        " less than one minute past the degree, have no code a receiver takes";
-                return false;
-            }
-            s.has_position = true;
-            return true;
-        }
+            return taken::ok;
         case opt_frames:
-            note(s.ysf_option, letter);
-            return parse_int_option(argument, 1, 36000, letter, s.frames, error);
-        case opt_page:
-        case opt_numeric_page: {
-            note(s.pocsag_option, letter);
-            pocsag_page page;
-            if (!parse_page(argument ? argument : "",
-                            letter == opt_page ? pocsag_text_kind::alphanumeric : pocsag_text_kind::numeric, page,
-                            error))
-                return false;
-            s.pages.push_back(page);
-            return true;
-        }
+            return result(parse_int_option(argument, 1, 36000, letter, s.frames, error));
+        case opt_radio:
+            note(s.ysf_dn_option, letter);
+            return result(parse_radio(arg, s.radio, error));
+        case opt_position:
+            note(s.ysf_dn_option, letter);
+            return result(parse_position(arg, s, error));
+        default:
+            return taken::no;
+    }
+}
+
+taken pocsag_option(airmint_settings &s, int letter, const char *argument, std::string &error) {
+    if (letter != opt_page && letter != opt_numeric_page) return taken::no;
+    pocsag_page page;
+    const pocsag_text_kind kind = letter == opt_page ? pocsag_text_kind::alphanumeric : pocsag_text_kind::numeric;
+    if (!parse_page(argument ? argument : "", kind, page, error)) return taken::bad;
+    s.pages.push_back(page);
+    return taken::ok;
+}
+
+taken channel_option(airmint_settings &s, int letter, const char *argument, std::string &error) {
+    channel_settings &c = s.channel;
+    switch (letter) {
         case opt_amplitude:
-            note(s.channel_option, letter);
-            if (!parse_double_option(argument, 1e-6, 1e6, letter, s.channel.amplitude, error)) return false;
-            return true;
+            return result(parse_double_option(argument, 1e-6, 1e6, letter, c.amplitude, error));
         case opt_offset:
-            note(s.channel_option, letter);
-            return parse_double_option(argument, -1e6, 1e6, letter, s.channel.offset, error);
+            return result(parse_double_option(argument, -1e6, 1e6, letter, c.offset, error));
         case opt_invert:
-            note(s.channel_option, letter);
-            s.channel.invert = true;
-            return true;
+            c.invert = true;
+            return taken::ok;
         case opt_snr:
-            note(s.channel_option, letter);
-            s.channel.noisy = true;
-            return parse_double_option(argument, -30, 200, letter, s.channel.snr_db, error);
+            c.noisy = true;
+            return result(parse_double_option(argument, -30, 200, letter, c.snr_db, error));
         case opt_seed: {
-            note(s.channel_option, letter);
             long long v;
             if (!parse_long(argument, 0, 9223372036854775807LL, v)) {
-                error = "--seed takes a whole number from 0 up, not '" + arg + "'";
-                return false;
+                error = "--seed takes a whole number from 0 up, not '" + std::string(argument ? argument : "") + "'";
+                return taken::bad;
             }
-            s.channel.seed = static_cast<uint64_t>(v);
-            return true;
+            c.seed = static_cast<uint64_t>(v);
+            return taken::ok;
         }
         case opt_ppm:
-            note(s.channel_option, letter);
-            return parse_double_option(argument, -100000, 100000, letter, s.channel.ppm, error);
+            return result(parse_double_option(argument, -100000, 100000, letter, c.ppm, error));
         case opt_roll_off:
-            note(s.channel_option, letter);
             note(s.four_level_option, letter);
-            return parse_double_option(argument, 0.01, 1.0, letter, s.channel.roll_off, error);
+            return result(parse_double_option(argument, 0.01, 1.0, letter, c.roll_off, error));
         default:
-            // '?': the option parser has said what is wrong.
-            error.clear();
-            return false;
+            return taken::no;
     }
+}
+
+}  // namespace
+
+bool airmint_option(airmint_settings &s, int letter, const char *argument, std::string &error) {
+    // Each family notes the first of its options given, for the checks
+    // across options in airmint_finish.
+    taken t = general_option(s, letter, argument ? argument : "", error);
+    if (t == taken::no && (t = dmr_option(s, letter, argument, error)) != taken::no) note(s.dmr_option, letter);
+    if (t == taken::no && (t = ysf_option(s, letter, argument, error)) != taken::no) note(s.ysf_option, letter);
+    if (t == taken::no && (t = pocsag_option(s, letter, argument, error)) != taken::no) note(s.pocsag_option, letter);
+    if (t == taken::no && (t = channel_option(s, letter, argument, error)) != taken::no) note(s.channel_option, letter);
+    if (t == taken::no) error.clear();  // '?': the option parser has said what is wrong
+    return t == taken::ok;
 }
 
 bool airmint_finish(airmint_settings &s, std::string &error) {
