@@ -141,6 +141,7 @@ std::vector<chain_plan> chain_plans(const options &o, const std::string &dir) {
 bool measure_cost(const options &o, const std::string &dir) {
     std::printf("\nCost of whole chains (each stage a process; %g minutes of generated signal, 20 dB SNR)\n",
                 o.minutes);
+    std::printf("voxloom's figures are those of the build found: a silent stand-in where mbelib is absent.\n");
     std::printf("%-26s %10s %10s %14s %12s\n", "chain / stage", "signal s", "cpu s", "cpu s/signal s", "peak KiB");
     const std::string signal = dir + "/signal.f32";
     std::string generated;
@@ -154,7 +155,9 @@ bool measure_cost(const options &o, const std::string &dir) {
         const chain_run run = run_chain(plan.stages, signal, "", "", 3600);
         double cpu = 0;
         long peak = 0;
-        std::printf("%s (%s)\n", plan.name, run.clean ? chain_text(plan.stages, "", "").c_str() : "FAILED");
+        std::string joined;
+        for (const chain_stage &stage : plan.stages) joined += (joined.empty() ? "" : " | ") + stage_name(stage);
+        std::printf("%s: %s%s\n", plan.name, joined.c_str(), run.clean ? "" : "   (FAILED)");
         for (std::size_t i = 0; i < plan.stages.size(); ++i) {
             const stage_usage &u = run.stages[i];
             cpu += u.cpu_seconds;
