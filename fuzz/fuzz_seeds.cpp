@@ -1,7 +1,9 @@
 // Writes the seed inputs of the harnesses, built by the fixture encoders:
 // DMR calls, System Fusion transmissions of the three voice modes, POCSAG
 // pages, their codec frame streams, and baseband of the symbols and bits.
-// Usage: fuzz_seeds DIRECTORY (makes DIRECTORY/<harness>/<seed>).
+// Usage: fuzz_seeds DIRECTORY (makes DIRECTORY/<harness>/<seed>)
+//        fuzz_seeds --tessavox-records SYMBOLS SEED (a symbol file as the
+//        tessavox harness's records, with a slot-selection message)
 
 #include <sys/stat.h>
 
@@ -225,11 +227,37 @@ void sample_seeds() {
     write_seed("speechsieve", "float_spoilt", with_header(9, spoilt_speech));
 }
 
+bool read_file(const char *path, bytes &out) {
+    FILE *f = std::fopen(path, "rb");
+    if (!f) return false;
+    uint8_t buffer[4096];
+    std::size_t n;
+    while ((n = std::fread(buffer, 1, sizeof buffer, f)) > 0) out.insert(out.end(), buffer, buffer + n);
+    std::fclose(f);
+    return true;
+}
+
 }  // namespace
 
 int main(int argc, char **argv) {
+    if (argc == 4 && std::strcmp(argv[1], "--tessavox-records") == 0) {
+        bytes symbols;
+        if (!read_file(argv[2], symbols)) {
+            std::perror(argv[2]);
+            return 1;
+        }
+        const bytes records = tessavox_records(symbols, {{symbols.size() / 2, "2\n"}});
+        FILE *f = std::fopen(argv[3], "wb");
+        if (!f) {
+            std::perror(argv[3]);
+            return 1;
+        }
+        std::fwrite(records.data(), 1, records.size(), f);
+        std::fclose(f);
+        return 0;
+    }
     if (argc != 2) {
-        std::fprintf(stderr, "usage: fuzz_seeds DIRECTORY\n");
+        std::fprintf(stderr, "usage: fuzz_seeds DIRECTORY | fuzz_seeds --tessavox-records SYMBOLS SEED\n");
         return 2;
     }
     root = argv[1];
