@@ -49,6 +49,7 @@ const char usage_text[] =
     "  --quick       10 transmissions per point, SNR in 4 dB steps, fewer clock errors\n"
     "  --snr-from D, --snr-to D, --snr-step D\n"
     "                SNR sweep in dB (default 0 to 30 in steps of 2)\n"
+    "  --ppm LIST    clock errors in ppm, comma-separated (default 0,50,100,200,300,400,500)\n"
     "  --ppm-snr D   SNR of the clock-error sweep (default 20)\n"
     "  --jobs N      chains run at once, 1 or 2 (default 2)\n"
     "  --seed N      seed of contents and noise (default 1)\n"
@@ -484,6 +485,21 @@ double number_argument(int &i, int argc, char **argv) {
     return v;
 }
 
+// A comma-separated list of numbers, such as "0,-100,100".
+std::vector<double> number_list(const char *text) {
+    std::vector<double> values;
+    const char *at = text;
+    for (;;) {
+        char *end = nullptr;
+        const double v = std::strtod(at, &end);
+        if (end == at || !std::isfinite(v)) usage_exit();
+        values.push_back(v);
+        if (*end == 0) return values;
+        if (*end != ',') usage_exit();
+        at = end + 1;
+    }
+}
+
 options parse_arguments(int argc, char **argv) {
     options o;
     if (argc < 2 || argv[1][0] == '-') usage_exit();
@@ -506,10 +522,14 @@ options parse_arguments(int argc, char **argv) {
             o.ppm_snr = number_argument(i, argc, argv);
         else if (a == "--jobs")
             o.jobs = static_cast<int>(number_argument(i, argc, argv));
-        else if (a == "--seed")
-            o.seed = static_cast<uint64_t>(number_argument(i, argc, argv));
-        else if (a == "--verbose")
+        else if (a == "--seed" && i + 1 < argc) {
+            char *end = nullptr;
+            o.seed = std::strtoull(argv[++i], &end, 10);
+            if (*end != 0) usage_exit();
+        } else if (a == "--verbose")
             o.verbose = true;
+        else if (a == "--ppm" && i + 1 < argc)
+            o.ppm_points = number_list(argv[++i]);
         else if (a == "--data" && i + 1 < argc)
             o.data_path = argv[++i];
         else if (a == "--only" && i + 1 < argc) {
