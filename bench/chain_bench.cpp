@@ -168,6 +168,7 @@ bool measure_cost(const options &o, const std::string &dir) {
         std::printf("  %-24s %10.1f %10.2f %14.5f %12ld   (wall %.1f s)\n", "whole chain", seconds, cpu, cpu / seconds,
                     peak, run.wall_seconds);
         all_clean = all_clean && run.clean;
+        std::fflush(stdout);
     }
     unlink(signal.c_str());
     unlink((dir + "/meta").c_str());

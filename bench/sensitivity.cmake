@@ -1,6 +1,8 @@
 # Sensitivity benchmark: generated transmissions through the receiving
 # chains as processes, decode success against SNR and clock error.
-if("gen" IN_LIST ZELVANE_SUBSYSTEMS AND EXISTS ${CMAKE_SOURCE_DIR}/gen/CMakeLists.txt)
+# It links the DMR and System Fusion fixture encoders for the voice it sends.
+if("gen" IN_LIST ZELVANE_SUBSYSTEMS AND "dmr" IN_LIST ZELVANE_SUBSYSTEMS AND "ysf" IN_LIST ZELVANE_SUBSYSTEMS
+   AND EXISTS ${CMAKE_SOURCE_DIR}/dmr/encode/CMakeLists.txt AND EXISTS ${CMAKE_SOURCE_DIR}/ysf/encode/CMakeLists.txt)
   find_package(Threads REQUIRED)
   if(NOT TARGET zelvane_bench_chain)
     add_library(zelvane_bench_chain STATIC ${CMAKE_CURRENT_SOURCE_DIR}/chain_pipeline.cpp)
