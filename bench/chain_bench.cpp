@@ -15,12 +15,14 @@
 // Latency: each stage alone, as a process with its standard input held
 // open, is fed its real input (the previous stage's output of a shorter
 // transmission) one block at a time, a block being what the program asks
-// for with one read. For every block that makes output, the time from
-// writing the block to reading the first byte of that output is taken. A
-// block is done when the program has read all of it and waits for the next
-// one (it is then blocked reading its standard input, as the kernel shows),
-// so output that a program holds back for later blocks shows as latency of
-// those later blocks, never as lost time.
+// for with one read. A block is done when the program has read all of it
+// and waits for the next one (it is then blocked reading its standard
+// input, as the kernel shows); for every block after which output appears,
+// the time from writing that block to reading the first byte of the output
+// is taken. The count of such blocks shows how often a stage writes: every
+// block for the slicers and filters (the last, partial block waits for
+// more), every voice burst or frame for the decoders, every page for
+// pagewick.
 //
 // Usage: chain_bench BIN_DIR [--minutes M] [--latency-seconds S] [--no-cost] [--no-latency]
 
