@@ -19,17 +19,12 @@
 #include <string>
 #include <vector>
 
+#include "pipe_run.h"
 #include "pocsag_encode.h"
 
 namespace {
 
 constexpr double bit_rate = 1200.0;
-
-double now_seconds() {
-    timeval tv{};
-    gettimeofday(&tv, nullptr);
-    return static_cast<double>(tv.tv_sec) + static_cast<double>(tv.tv_usec) / 1e6;
-}
 
 // Random bits: the decoder searches for sync all the time.
 std::vector<uint8_t> random_bits(std::size_t n) {
@@ -63,50 +58,13 @@ std::vector<uint8_t> page_stream(std::size_t min_bits) {
     return pocsag_transmission(pages);
 }
 
-// The program is started before its input is generated: a forked child's peak
-// resident size counts the parent's pages it shares until exec, so the parent
-// must still be small then.
-template <typename Generate>
-void run_case(const std::string &path, const char *name, Generate generate, std::size_t total) {
-    int in[2];
-    if (pipe(in) != 0) std::exit(1);
-    pid_t pid = fork();
-    if (pid == 0) {
-        dup2(in[0], 0);
-        close(in[0]);
-        close(in[1]);
-        int null_fd = open("/dev/null", O_WRONLY);
-        dup2(null_fd, 1);
-        dup2(null_fd, 2);
-        close(null_fd);
-        execl(path.c_str(), "pagewick", static_cast<char *>(nullptr));
-        _exit(127);
-    }
-    close(in[0]);
-    const std::vector<uint8_t> chunk = generate();
-    double start = now_seconds();
-    std::size_t sent = 0;
-    while (sent < total) {
-        std::size_t len = std::min(total - sent, chunk.size()), done = 0;
-        while (done < len) {
-            ssize_t k = write(in[1], chunk.data() + done, len - done);
-            if (k < 0 && errno == EINTR) continue;
-            if (k <= 0) break;
-            done += static_cast<std::size_t>(k);
-        }
-        sent += len;
-    }
-    close(in[1]);
-    int status = 0;
-    rusage usage{};
-    wait4(pid, &status, 0, &usage);
-    double wall = now_seconds() - start;
-    double cpu = static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
-                 static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
-    double per_second = cpu > 0 ? static_cast<double>(total) / cpu : 0;
-    std::printf("%-14s %12zu %9.2f %9.2f %14.0f %10.0f %10.0f %9ld %s\n", name, total, wall, cpu, per_second,
-                per_second / bit_rate, static_cast<double>(total) / wall / bit_rate, usage.ru_maxrss,
-                WIFEXITED(status) && WEXITSTATUS(status) == 0 ? "" : "(did not exit 0)");
+void run_case(const std::string &path, const char *name, const std::vector<uint8_t> &chunk, std::size_t total) {
+    pipe_run r = run_through_pipe(path, {}, chunk.data(), chunk.size(), total);
+    double per_second = per_cpu_second(r, total);
+    std::printf("%-14s %12zu %9.2f %9.2f %14.0f %10.0f %10.0f %9ld %s\n", name, total, r.wall_seconds,
+                r.cpu_seconds, per_second, per_second / bit_rate,
+                r.wall_seconds > 0 ? static_cast<double>(total) / r.wall_seconds / bit_rate : 0.0, r.peak_kib,
+                exit_remark(r));
 }
 
 }  // namespace
@@ -124,9 +82,7 @@ int main(int argc, char **argv) {
     std::size_t bits = argc > 2 ? std::strtoull(argv[2], nullptr, 10) : 200000000ull;
     std::printf("%-14s %12s %9s %9s %14s %10s %10s %9s\n", "input", "bits", "wall s", "cpu s", "bits/cpu s",
                 "x rt (cpu)", "x rt (wall)", "maxrss KiB");
-    run_case(
-        path, "random bits", [] { return random_bits(1 << 22); }, bits);
-    run_case(
-        path, "pages", [] { return page_stream(1 << 23); }, bits);
+    run_case(path, "random bits", random_bits(1 << 22), bits);
+    run_case(path, "pages", page_stream(1 << 23), bits);
     return 0;
 }

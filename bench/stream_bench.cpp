@@ -5,6 +5,8 @@
 //
 // Usage: stream_bench BIN_DIR [SAMPLES]   (SAMPLES defaults to 100000000)
 
+#include "pipe_run.h"
+
 #include <fcntl.h>
 #include <sys/resource.h>
 #include <sys/time.h>
@@ -61,12 +63,6 @@ std::vector<char> make_signal(int sample_bytes, size_t samples) {
     return bytes;
 }
 
-double now_seconds() {
-    timeval tv{};
-    gettimeofday(&tv, nullptr);
-    return static_cast<double>(tv.tv_sec) + static_cast<double>(tv.tv_usec) / 1e6;
-}
-
 void run_case(const std::string &bin_dir, const bench_case &c, size_t total_samples) {
     std::string path = bin_dir + "/" + c.program;
     if (access(path.c_str(), X_OK) != 0) {
@@ -75,48 +71,14 @@ void run_case(const std::string &bin_dir, const bench_case &c, size_t total_samp
     }
     const size_t chunk_samples = 1 << 16;
     std::vector<char> chunk = make_signal(c.sample_bytes, chunk_samples);
-
-    int in[2];
-    if (pipe(in) != 0) std::exit(1);
-    pid_t pid = fork();
-    if (pid == 0) {
-        dup2(in[0], 0);
-        close(in[0]);
-        close(in[1]);
-        int null_fd = open("/dev/null", O_WRONLY);
-        dup2(null_fd, 1);
-        close(null_fd);
-        if (c.option)
-            execl(path.c_str(), c.program, c.option, static_cast<char *>(nullptr));
-        else
-            execl(path.c_str(), c.program, static_cast<char *>(nullptr));
-        _exit(127);
-    }
-    close(in[0]);
-    double start = now_seconds();
-    size_t sent = 0;
-    while (sent < total_samples) {
-        size_t n = total_samples - sent < chunk_samples ? total_samples - sent : chunk_samples;
-        size_t len = n * static_cast<size_t>(c.sample_bytes), done = 0;
-        while (done < len) {
-            ssize_t k = write(in[1], chunk.data() + done, len - done);
-            if (k < 0 && errno == EINTR) continue;
-            if (k <= 0) break;
-            done += static_cast<size_t>(k);
-        }
-        sent += n;
-    }
-    close(in[1]);
-    int status = 0;
-    rusage usage{};
-    wait4(pid, &status, 0, &usage);
-    double wall = now_seconds() - start;
-    double cpu = static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
-                 static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
-    double per_second = cpu > 0 ? static_cast<double>(total_samples) / cpu : 0;
+    std::vector<std::string> args;
+    if (c.option) args.push_back(c.option);
+    pipe_run r = run_through_pipe(path, args, chunk.data(), chunk.size(),
+                                  total_samples * static_cast<size_t>(c.sample_bytes));
+    double per_second = per_cpu_second(r, total_samples);
     std::printf("%-14s %-3s %12zu %9.2f %9.2f %14.0f %10.0f %9ld %s\n", c.program, c.option ? c.option : "",
-                total_samples, wall, cpu, per_second, per_second / c.rate, usage.ru_maxrss,
-                WIFEXITED(status) && WEXITSTATUS(status) == 0 ? "" : "(did not exit 0)");
+                total_samples, r.wall_seconds, r.cpu_seconds, per_second, per_second / c.rate, r.peak_kib,
+                exit_remark(r));
 }
 
 }  // namespace

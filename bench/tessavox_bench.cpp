@@ -22,17 +22,12 @@
 #include <string>
 #include <vector>
 
+#include "pipe_run.h"
 #include "dmr_encode.h"
 
 namespace {
 
 constexpr double symbol_rate = 4800.0;
-
-double now_seconds() {
-    timeval tv{};
-    gettimeofday(&tv, nullptr);
-    return static_cast<double>(tv.tv_sec) + static_cast<double>(tv.tv_usec) / 1e6;
-}
 
 std::vector<uint8_t> random_symbols(size_t n) {
     std::vector<uint8_t> s(n);
@@ -57,45 +52,10 @@ std::vector<uint8_t> two_slot_symbols() {
 }
 
 void run_case(const std::string &path, const char *name, const std::vector<uint8_t> &pattern, size_t total) {
-    int in[2];
-    if (pipe(in) != 0) std::exit(1);
-    pid_t pid = fork();
-    if (pid == 0) {
-        dup2(in[0], 0);
-        close(in[0]);
-        close(in[1]);
-        int null_fd = open("/dev/null", O_WRONLY);
-        dup2(null_fd, 1);
-        dup2(null_fd, 2);
-        close(null_fd);
-        execl(path.c_str(), "tessavox", static_cast<char *>(nullptr));
-        _exit(127);
-    }
-    close(in[0]);
-    double start = now_seconds();
-    size_t sent = 0;
-    while (sent < total) {
-        size_t len = total - sent < pattern.size() ? total - sent : pattern.size();
-        size_t done = 0;
-        while (done < len) {
-            ssize_t k = write(in[1], pattern.data() + done, len - done);
-            if (k < 0 && errno == EINTR) continue;
-            if (k <= 0) break;
-            done += static_cast<size_t>(k);
-        }
-        sent += len;
-    }
-    close(in[1]);
-    int status = 0;
-    rusage usage{};
-    wait4(pid, &status, 0, &usage);
-    double wall = now_seconds() - start;
-    double cpu = static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
-                 static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
-    double per_second = cpu > 0 ? static_cast<double>(total) / cpu : 0;
-    std::printf("%-16s %12zu %9.2f %9.2f %14.0f %10.0f %10ld %s\n", name, total, wall, cpu, per_second,
-                per_second / symbol_rate, usage.ru_maxrss,
-                WIFEXITED(status) && WEXITSTATUS(status) == 0 ? "" : "(did not exit 0)");
+    pipe_run r = run_through_pipe(path, {}, pattern.data(), pattern.size(), total);
+    double per_second = per_cpu_second(r, total);
+    std::printf("%-16s %12zu %9.2f %9.2f %14.0f %10.0f %10ld %s\n", name, total, r.wall_seconds, r.cpu_seconds,
+                per_second, per_second / symbol_rate, r.peak_kib, exit_remark(r));
 }
 
 }  // namespace

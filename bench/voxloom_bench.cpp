@@ -24,6 +24,7 @@
 #include <string>
 #include <vector>
 
+#include "pipe_run.h"
 #include "voxloom.h"
 
 namespace {
@@ -63,59 +64,17 @@ std::string make_stream(bool tagged, size_t frames) {
     return s;
 }
 
-double now_seconds() {
-    timeval tv{};
-    gettimeofday(&tv, nullptr);
-    return static_cast<double>(tv.tv_sec) + static_cast<double>(tv.tv_usec) / 1e6;
-}
-
 void run_case(const std::string &path, const bench_case &c, size_t total_frames) {
+    // The stream repeats with the chunk; a last, shorter piece is a prefix of it.
     const size_t chunk_frames = 10000;  // a multiple of the tagged pattern's 10 records
     std::string chunk = make_stream(c.tagged, chunk_frames);
-
-    int in[2];
-    if (pipe(in) != 0) std::exit(1);
-    pid_t pid = fork();
-    if (pid == 0) {
-        dup2(in[0], 0);
-        close(in[0]);
-        close(in[1]);
-        int null_fd = open("/dev/null", O_WRONLY);
-        dup2(null_fd, 1);
-        dup2(null_fd, 2);
-        close(null_fd);
-        std::vector<char *> argv{const_cast<char *>("voxloom")};
-        for (const char *o : c.options) argv.push_back(const_cast<char *>(o));
-        argv.push_back(nullptr);
-        execv(path.c_str(), argv.data());
-        _exit(127);
-    }
-    close(in[0]);
-    double start = now_seconds();
-    size_t sent = 0;
-    while (sent < total_frames) {
-        size_t n = total_frames - sent < chunk_frames ? total_frames - sent : chunk_frames;
-        size_t len = n == chunk_frames ? chunk.size() : make_stream(c.tagged, n).size();
-        size_t done = 0;
-        while (done < len) {
-            ssize_t k = write(in[1], chunk.data() + done, len - done);
-            if (k < 0 && errno == EINTR) continue;
-            if (k <= 0) break;
-            done += static_cast<size_t>(k);
-        }
-        sent += n;
-    }
-    close(in[1]);
-    int status = 0;
-    rusage usage{};
-    wait4(pid, &status, 0, &usage);
-    double wall = now_seconds() - start;
-    double cpu = static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
-                 static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
-    double per_second = cpu > 0 ? static_cast<double>(total_frames) / cpu : 0;
-    std::printf("%-18s %10zu %8.2f %8.2f %13.0f %11.0f %10ld %s\n", c.name, total_frames, wall, cpu, per_second,
-                per_second / 50.0, usage.ru_maxrss,
-                WIFEXITED(status) && WEXITSTATUS(status) == 0 ? "" : "(did not exit 0)");
+    size_t total_bytes = total_frames / chunk_frames * chunk.size() +
+                         make_stream(c.tagged, total_frames % chunk_frames).size();
+    std::vector<std::string> args(c.options.begin(), c.options.end());
+    pipe_run r = run_through_pipe(path, args, chunk.data(), chunk.size(), total_bytes);
+    double per_second = per_cpu_second(r, total_frames);
+    std::printf("%-18s %10zu %8.2f %8.2f %13.0f %11.0f %10ld %s\n", c.name, total_frames, r.wall_seconds,
+                r.cpu_seconds, per_second, per_second / 50.0, r.peak_kib, exit_remark(r));
 }
 
 // voxloom's logic alone: the same stream from memory into memory.
