@@ -3,6 +3,8 @@
 #include <cstdarg>
 #include <cstring>
 
+#include "text_escape.h"
+
 namespace {
 
 constexpr int line_size = 256;
@@ -26,6 +28,16 @@ __attribute__((format(printf, 3, 4))) void append_field(char *line, int &length,
     line[length] = 0;
 }
 #pragma GCC diagnostic pop
+
+// Appends "key:VALUE;" for a call-sign field of up to 10 bytes that ends at
+// its first zero byte, with the value escaped so that it stays one field.
+void append_call_sign(char *line, int &length, const char *key, const char (&value)[10]) {
+    size_t text_length = 0;
+    while (text_length < sizeof value && value[text_length]) ++text_length;
+    char escaped[4 * sizeof value + 1];
+    escape_text(escaped, sizeof escaped, value, text_length, escape_set::metadata_value);
+    append_field(line, length, "%s:%s;", key, escaped);
+}
 
 bool known(const char *text) { return text && text[0]; }
 
@@ -84,10 +96,10 @@ int compose_ysf_line(char line[256], const ysf_record &record) {
     line[0] = 0;
     append_field(line, length, "protocol:YSF;");
     if (record.mode[0]) append_field(line, length, "mode:%.2s;", record.mode);
-    if (record.source[0]) append_field(line, length, "source:%.10s;", record.source);
-    if (record.target[0]) append_field(line, length, "target:%.10s;", record.target);
-    if (record.up[0]) append_field(line, length, "up:%.10s;", record.up);
-    if (record.down[0]) append_field(line, length, "down:%.10s;", record.down);
+    if (record.source[0]) append_call_sign(line, length, "source", record.source);
+    if (record.target[0]) append_call_sign(line, length, "target", record.target);
+    if (record.up[0]) append_call_sign(line, length, "up", record.up);
+    if (record.down[0]) append_call_sign(line, length, "down", record.down);
     if (record.has_position)
         append_field(line, length, "lat:%.6f;lon:%.6f;", static_cast<double>(record.latitude),
                      static_cast<double>(record.longitude));

@@ -168,3 +168,10 @@ TEST(MetadataFifo, LinesReachNamedPipeReader) {
     EXPECT_EQ(received, "protocol:DMR;slot:0;sync:voice;\nprotocol:YSF;mode:DN;\n");
     unlink(path.c_str());
 }
+
+TEST(YsfMetadata, CallSignBytesThatWouldSplitTheLineAreEscaped) {
+    ysf_record r;
+    std::memcpy(r.source, "AB;CD\nEF\x1bG", 10);
+    std::memcpy(r.target, "ALL\r      ", 10);
+    EXPECT_EQ(ysf_line(r), "protocol:YSF;source:AB\\x3BCD\\x0AEF\\x1BG;target:ALL\\x0D      ;\n");
+}
