@@ -139,8 +139,7 @@ TEST(ViterbiK5, CleanSequencesOfEveryLength) {
 }
 
 // Any one wrong bit anywhere among the received dibits, the tail included, is
-// corrected. (A dibit wrong in both bits among the last three is not: the
-// end state is free, so nothing after it outvotes the error.)
+// corrected.
 TEST(ViterbiK5, SingleWrongBitAnywhere) {
     std::mt19937 rng(96);
     const int n = 96;
@@ -152,6 +151,24 @@ TEST(ViterbiK5, SingleWrongBitAnywhere) {
             expect_decodes_to(pack_dibits(dibits), c, n,
                               "pos " + std::to_string(pos) + " flip " + std::to_string(flip));
         }
+}
+
+// Both bits of one dibit wrong, away from the start (whose state is
+// unknown): the path forced into state 0 by the tail corrects it, in the
+// last three dibits too, where a free end state would take the error as
+// the best path's end.
+TEST(ViterbiK5, DibitWrongInBothBitsIsCorrectedUpToTheEnd) {
+    std::mt19937 rng(7);
+    for (int n : {96, 176}) {
+        for (int trial = 0; trial < 4; ++trial) {
+            coded_sequence c = encode_random(rng, n);
+            for (int pos = 16; pos < n + 4; ++pos) {
+                std::vector<uint8_t> dibits = c.dibits;
+                dibits[static_cast<size_t>(pos)] ^= 3;
+                expect_decodes_to(pack_dibits(dibits), c, n, "n " + std::to_string(n) + " pos " + std::to_string(pos));
+            }
+        }
+    }
 }
 
 TEST(ViterbiK5, ScatteredErrorsOverAHeaderChannel) {
@@ -167,9 +184,9 @@ TEST(ViterbiK5, ScatteredErrorsOverAHeaderChannel) {
     }
 }
 
-// Among equally good final states the lowest numbered wins: a lone dibit 3
-// is matched by state 8 (input 1 from state 0) and by state 0 (input 0 from
-// state 1); the output is state 0's bit.
+// The path ends in state 0: a lone dibit 3 is matched by state 8 (input 1
+// from state 0) and by state 0 (input 0 from state 1); the output is state
+// 0's bit.
 TEST(ViterbiK5, TiesGoToTheLowestState) {
     const uint8_t packed[1] = {0xc0};
     uint8_t out[1] = {0xff};
@@ -178,8 +195,8 @@ TEST(ViterbiK5, TiesGoToTheLowestState) {
 }
 
 // The returned metric is the distance from the received dibits to the best
-// code path with a free start state, also on the longest inputs and on
-// inputs far from every path.
+// code path with a free start state that ends in state 0 (its last four bits
+// 0), also on the longest inputs and on inputs far from every path.
 TEST(ViterbiK5, MetricIsTheDistanceToTheDecodedPath) {
     std::mt19937 rng(255);
     for (int trial = 0; trial < 30; ++trial) {
@@ -202,6 +219,7 @@ TEST(ViterbiK5, MetricIsTheDistanceToTheDecodedPath) {
         }
         EXPECT_EQ(metric, best) << "trial " << trial;
         EXPECT_GT(metric, 0);
+        for (int i = n - 4; i < n; ++i) EXPECT_EQ(bit_at(out.data(), i), 0) << "trial " << trial << " bit " << i;
     }
 }
 

@@ -58,15 +58,13 @@ int viterbi_k5_decode(const uint8_t *symbols, int n, uint8_t *output) {
         for (int s = 0; s < state_count; ++s) metric[s] = next[s];
     }
 
-    int best = 0;
-    for (int s = 1; s < state_count; ++s)
-        if (metric[s] < metric[best]) best = s;
-
+    // The four zero tail bits bring the encoder back to state 0.
+    const int end_state = 0;
     for (int i = 0; i < (n + 7) / 8; ++i) output[i] = 0;
-    int state = best;
+    int state = end_state;
     for (int i = n - 1; i >= 0; --i) {
         put_bit(output, i, state >> 3);
         state = ((state << 1) & 15) + ((decisions[i] >> state) & 1);
     }
-    return metric[best];
+    return metric[end_state];
 }

@@ -25,11 +25,13 @@ constexpr uint8_t viterbi_k5_expected_dibit(int p, int b) {
 // dibit in the top two bits, into n bits written to output, packed most
 // significant first into (n + 7) / 8 bytes (bits past n are 0).
 //
-// All 16 states start with metric 0 (no known start state, tail not
-// forced); at each step a state keeps its lower predecessor unless the
-// higher one is strictly better; at the end the best state, the lowest
-// numbered among equals, gives the output. Path metrics are kept wide
-// enough never to wrap (up to 2 * 255). Returns the best path metric (the
-// number of received bits that differ from the decoded path's dibits). n
-// outside 1..255 decodes nothing and returns 0.
+// All 16 states start with metric 0 (no known start state); at each step a
+// state keeps its lower predecessor unless the higher one is strictly
+// better. The FICH and the data channels end with four zero tail bits, so
+// the encoder always ends in state 0: the output is the survivor of state
+// 0, whatever another state's metric. That lets the tail outvote errors in
+// the last dibits, which a free end state leaves uncorrected. Path metrics
+// are kept wide enough never to wrap (up to 2 * 255). Returns the metric of
+// the decoded path (the number of received bits that differ from its
+// dibits). n outside 1..255 decodes nothing and returns 0.
 int viterbi_k5_decode(const uint8_t *symbols, int n, uint8_t *output);
