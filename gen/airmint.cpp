@@ -444,8 +444,7 @@ bool parse_position(const std::string &arg, airmint_settings &s, std::string &er
     }
     if (!ysf_encode::encode_position(s.latitude, s.longitude, bytes)) {
         error = "--position " + arg +
-                " cannot be sent: longitudes of 9, 99, 109, 179 or 180 degrees, or of"
-                " less than one minute past the degree, have no code a receiver takes";
+                " cannot be sent: a longitude of 180 degrees (to a hundredth of a minute) has no code";
         return false;
     }
     s.has_position = true;

@@ -53,7 +53,7 @@ TEST(Airmint, BadArgumentsGetOneLineAndStatus2) {
         {"--voice", "/nonexistent/voice.bin"},
         {"-p", "ysf", "--target", "ELEVENCHARS"},
         {"-p", "ysf", "--mode", "vw", "--position", "51.5,-0.125"},
-        {"-p", "ysf", "--position", "10,9.5"},
+        {"-p", "ysf", "--position", "10,-179.99999"},
         {"-p", "ysf", "--radio", "1FF"},
         {"-p", "ysf", "--slot", "1"},
         {"-p", "pocsag", "-o", "symbols"},

@@ -412,8 +412,8 @@ std::vector<block_case> block_cases() {
     std::vector<uint8_t> bad_checksum = with_position;
     bad_checksum[19] ^= 1;
     std::vector<uint8_t> bad_position = with_position;
-    bad_position[5 + 7] = 88;  // longitude minutes byte 'X'
-    bad_position[19] = static_cast<uint8_t>(bad_position[19] + 88 - 0x5F);
+    bad_position[5 + 7] = 98;  // longitude minutes byte beyond 0..59
+    bad_position[19] = static_cast<uint8_t>(bad_position[19] + 98 - 0x5F);
     std::vector<uint8_t> other_kind = radio_block(radio_kind_gc, 0x2B, nullptr);
     other_kind[2] = 0x64;
     other_kind[19] = static_cast<uint8_t>(other_kind[19] + 0x64 - 0x63);

@@ -4,25 +4,33 @@
 
 namespace {
 
+// The code's byte ranges, each offset into the printable range and running
+// up to 127 (DEL) at the top:
+//   d4 high nibble 3:  d6 38..127 is 10..99 degrees
+//   d4 high nibble 5:  d6 118..127 is 0..9, 108..117 is 100..109 and
+//                      38..107 is 110..179 degrees
+//   d7: 88..97 is 0..9 minutes, 38..87 is 10..59
+//   d8: 28..127 is 0..99 hundredths of a minute
+
 // Longitude degrees from d6, by the degree range in the high nibble of d4;
 // -1 when d6 lies outside the range.
 int longitude_degrees(uint8_t range, uint8_t d6) {
-    if (range == 3) return d6 >= 38 && d6 <= 126 ? d6 - 28 : -1;
+    if (range == 3) return d6 >= 38 && d6 <= 127 ? d6 - 28 : -1;
     if (range == 5) {
-        if (d6 >= 118 && d6 <= 126) return d6 - 118;
-        if (d6 >= 108 && d6 <= 116) return d6 - 8;
-        if (d6 >= 38 && d6 <= 106) return d6 + 72;
+        if (d6 >= 118 && d6 <= 127) return d6 - 118;
+        if (d6 >= 108 && d6 <= 117) return d6 - 8;
+        if (d6 >= 38 && d6 <= 107) return d6 + 72;
     }
     return -1;
 }
 
 int longitude_minutes(uint8_t d7) {
-    if (d7 >= 89 && d7 <= 97) return d7 - 88;
+    if (d7 >= 88 && d7 <= 97) return d7 - 88;
     if (d7 >= 38 && d7 <= 87) return d7 - 28;
     return -1;
 }
 
-int longitude_hundredths(uint8_t d8) { return d8 >= 28 && d8 <= 126 ? d8 - 28 : -1; }
+int longitude_hundredths(uint8_t d8) { return d8 >= 28 && d8 <= 127 ? d8 - 28 : -1; }
 
 }  // namespace
 

@@ -175,7 +175,7 @@ TEST(FrameBuilder, PlansThatCannotBeSentAreRefused) {
     bad[2].voice.assign(8, 0);  // not a whole number of 7-byte frames
     bad[3].has_position = true;
     bad[3].latitude = 10;
-    bad[3].longitude = 12.0;  // minute 0 cannot be decoded
+    bad[3].longitude = 180.0;  // beyond the degree code
     bad[4].communication_frames = -1;
     for (const auto &plan : bad) {
         transmission t = kept;

@@ -19,17 +19,17 @@ angle_parts split_angle(double magnitude) {
 }
 
 // The longitude degree byte d6 and the high nibble of d4 that selects its
-// offset, or false for the degrees the receiving side rejects.
+// offset, or false for degrees beyond the code (180).
 bool longitude_degree_code(int degrees, uint8_t &d6, uint8_t &nibble) {
     nibble = 5;
-    if (degrees >= 10 && degrees <= 98) {
+    if (degrees >= 10 && degrees <= 99) {
         nibble = 3;
         d6 = static_cast<uint8_t>(degrees + 28);
-    } else if (degrees >= 0 && degrees <= 8) {
+    } else if (degrees >= 0 && degrees <= 9) {
         d6 = static_cast<uint8_t>(degrees + 118);
-    } else if (degrees >= 100 && degrees <= 108) {
+    } else if (degrees >= 100 && degrees <= 109) {
         d6 = static_cast<uint8_t>(degrees + 8);
-    } else if (degrees >= 110 && degrees <= 178) {
+    } else if (degrees >= 110 && degrees <= 179) {
         d6 = static_cast<uint8_t>(degrees - 72);
     } else {
         return false;
@@ -37,16 +37,8 @@ bool longitude_degree_code(int degrees, uint8_t &d6, uint8_t &nibble) {
     return true;
 }
 
-// The longitude minute byte d7, or false for minute 0 (code 88, rejected).
-bool longitude_minute_code(int minutes, uint8_t &d7) {
-    if (minutes >= 1 && minutes <= 9)
-        d7 = static_cast<uint8_t>(minutes + 88);
-    else if (minutes >= 10 && minutes <= 59)
-        d7 = static_cast<uint8_t>(minutes + 28);
-    else
-        return false;
-    return true;
-}
+// The longitude minute byte d7 (minutes 0..59).
+uint8_t longitude_minute_code(int minutes) { return static_cast<uint8_t>(minutes <= 9 ? minutes + 88 : minutes + 28); }
 
 inline uint8_t digit(int high_nibble, int value) { return static_cast<uint8_t>((high_nibble << 4) | value); }
 
@@ -64,8 +56,9 @@ bool encode_position(double latitude, double longitude, uint8_t bytes[position_b
     if (std::fabs(latitude) > 90.0 || std::fabs(longitude) > 180.0) return false;
     angle_parts lat = split_angle(std::fabs(latitude));
     angle_parts lon = split_angle(std::fabs(longitude));
-    uint8_t d6 = 0, d7 = 0, nibble = 0;
-    if (!longitude_degree_code(lon.degrees, d6, nibble) || !longitude_minute_code(lon.minutes, d7)) return false;
+    uint8_t d6 = 0, nibble = 0;
+    if (!longitude_degree_code(lon.degrees, d6, nibble)) return false;
+    uint8_t d7 = longitude_minute_code(lon.minutes);
     // A value that rounds to zero is sent as north or east.
     bool north = !(latitude < 0.0 && (lat.degrees || lat.minutes || lat.hundredths));
     bool east = !(longitude < 0.0 && (lon.degrees || lon.minutes || lon.hundredths));

@@ -38,14 +38,13 @@ inline constexpr uint8_t radio_kind_position[3] = {0x22, 0x62, 0x5F};  // positi
 //   d0 d1   latitude degrees, two ASCII digits (high nibble 3)
 //   d2 d3   latitude minutes, two digits; high nibble of d3 5 north, 3 south
 //   d4 d5   latitude hundredths of a minute, two digits; high nibble of d4
-//           3 for longitude degrees 10-98, 5 otherwise; of d5 3 east, 5 west
-//   d6      longitude degrees: +28 (10-98), +118 (0-8), +8 (100-108), -72 (110-178)
-//   d7      longitude minutes: +88 (1-9), +28 (10-59)
-//   d8      longitude hundredths of a minute + 28
-// Returns false, writing nothing, for a value out of range, not finite, or
-// one the receiving side cannot decode: longitude degrees 9, 99, 109, 179 and
-// 180, and longitude minutes 0 (whose code bytes 127, 117, 107 and 88 it
-// rejects).
+//           3 for longitude degrees 10-99, 5 otherwise; of d5 3 east, 5 west
+//   d6      longitude degrees: +28 (10-99), +118 (0-9), +8 (100-109), -72 (110-179)
+//   d7      longitude minutes: +88 (0-9), +28 (10-59)
+//   d8      longitude hundredths of a minute + 28 (0-99)
+// Every longitude below 180 degrees has a code. Returns false, writing
+// nothing, for a value out of range or not finite, and for a longitude that
+// rounds to 180 degrees, which the code cannot carry.
 bool encode_position(double latitude, double longitude, uint8_t bytes[position_bytes]);
 
 // Lays out a radio data block of the kind (three bytes), model code and,

@@ -84,30 +84,58 @@ TEST(RadioDataEncode, PositionsRoundTripOverTheGlobe) {
     EXPECT_GT(encoded, 30000);
 }
 
-TEST(RadioDataEncode, PositionsTheReceiverCannotTakeAreRefused) {
+TEST(RadioDataEncode, PositionsOutsideTheCodeAreRefused) {
     const double nan = std::numeric_limits<double>::quiet_NaN();
     const double inf = std::numeric_limits<double>::infinity();
     struct refused {
         double lat, lon;
     };
-    const refused cases[] = {
-        {90.01, 0.5}, {-90.5, 0.5}, {0.5, 180.5}, {0.5, -181}, {nan, 0.5}, {0.5, inf},     {10, 9.5},
-        {10, -99.25}, {10, 109.75}, {10, -179.2}, {10, 180},   {10, 12.0}, {10, -45.0049}, {10, 0.001},
-    };
+    // 180 degrees, and what rounds to it, has no degree code.
+    const refused cases[] = {{90.01, 0.5}, {-90.5, 0.5}, {0.5, 180.5}, {0.5, -181},
+                             {nan, 0.5},   {0.5, inf},   {10, 180},    {10, -179.99999}};
     for (const auto &c : cases) {
         uint8_t bytes[9];
         std::memset(bytes, 0xEE, 9);
         EXPECT_FALSE(encode_position(c.lat, c.lon, bytes)) << c.lat << " " << c.lon;
         EXPECT_EQ(bytes[0], 0xEE) << "nothing written";
     }
-    // Just beside the gaps everything encodes and decodes.
-    const refused fine[] = {{90, 8.5},  {-90, 10.5}, {0, 98.99}, {0, -100.5},    {0, 108.99},
-                            {0, 110.2}, {0, 178.99}, {0, 0.017}, {-0.00001, 2.5}};
-    for (const auto &c : fine) {
+}
+
+// Both ends of every longitude range: the degree byte d6 with the range in
+// the high nibble of d4, the minute byte d7 (0..9 from 88, 10..59 from 38)
+// and the hundredths byte d8 (from 28), by hand from the code's offsets.
+// Each decodes back exactly.
+TEST(RadioDataEncode, EveryLongitudeRangeEnd) {
+    struct range_end {
+        double lon;
+        uint8_t range, d6, d7, d8;
+    } cases[] = {
+        {0.0, 5, 118, 88, 28},                   // 0 00.00
+        {9.0, 5, 127, 88, 28},                   // 9 00.00
+        {9 + 59.99 / 60, 5, 127, 87, 127},       // 9 59.99
+        {10.0, 3, 38, 88, 28},                   // 10 00.00
+        {99 + 59.99 / 60, 3, 127, 87, 127},      // 99 59.99
+        {100.0, 5, 108, 88, 28},                 // 100 00.00
+        {109 + 9.99 / 60, 5, 117, 97, 127},      // 109 09.99
+        {110 + 10.0 / 60, 5, 38, 38, 28},        // 110 10.00
+        {-(179 + 59.99 / 60), 5, 107, 87, 127},  // 179 59.99 W
+        {-179.0, 5, 107, 88, 28},                // 179 00.00 W
+    };
+    for (const range_end &c : cases) {
         uint8_t bytes[9];
-        ASSERT_TRUE(encode_position(c.lat, c.lon, bytes)) << c.lat << " " << c.lon;
+        ASSERT_TRUE(encode_position(47.25, c.lon, bytes)) << c.lon;
+        EXPECT_EQ(bytes[4] >> 4, c.range) << c.lon;
+        EXPECT_EQ(bytes[5] >> 4, c.lon < 0 ? 5 : 3) << c.lon;
+        EXPECT_EQ(bytes[6], c.d6) << c.lon;
+        EXPECT_EQ(bytes[7], c.d7) << c.lon;
+        EXPECT_EQ(bytes[8], c.d8) << c.lon;
         float lat = 0, lon = 0;
-        EXPECT_TRUE(reference::position(bytes, lat, lon)) << c.lat << " " << c.lon;
-        EXPECT_FALSE(std::signbit(lat) && lat == 0.0f) << "a latitude rounded to 0 is sent as north";
+        ASSERT_TRUE(reference::position(bytes, lat, lon)) << c.lon;
+        EXPECT_FLOAT_EQ(lon, static_cast<float>(c.lon));
+        EXPECT_FLOAT_EQ(lat, 47.25f);
     }
+    // A latitude rounded to 0 is sent as north.
+    uint8_t bytes[9];
+    ASSERT_TRUE(encode_position(-0.00001, 2.5, bytes));
+    EXPECT_EQ(bytes[3] >> 4, 5);
 }

@@ -150,24 +150,24 @@ bool position(const uint8_t d[9], float &latitude, float &longitude) {
         return false;
     int degrees;
     int selector = d[4] >> 4;
-    if (selector == 3 && d[6] >= 38 && d[6] <= 126)
+    if (selector == 3 && d[6] >= 38 && d[6] <= 127)
         degrees = d[6] - 28;
-    else if (selector == 5 && d[6] >= 118 && d[6] <= 126)
+    else if (selector == 5 && d[6] >= 118 && d[6] <= 127)
         degrees = d[6] - 118;
-    else if (selector == 5 && d[6] >= 108 && d[6] <= 116)
+    else if (selector == 5 && d[6] >= 108 && d[6] <= 117)
         degrees = d[6] - 8;
-    else if (selector == 5 && d[6] >= 38 && d[6] <= 106)
+    else if (selector == 5 && d[6] >= 38 && d[6] <= 107)
         degrees = d[6] + 72;
     else
         return false;
     int minutes;
-    if (d[7] >= 89 && d[7] <= 97)
+    if (d[7] >= 88 && d[7] <= 97)
         minutes = d[7] - 88;
     else if (d[7] >= 38 && d[7] <= 87)
         minutes = d[7] - 28;
     else
         return false;
-    if (d[8] < 28 || d[8] > 126) return false;
+    if (d[8] < 28 || d[8] > 127) return false;
     int hundredths = d[8] - 28;
     float lon = static_cast<float>(degrees);
     lon += static_cast<float>(minutes) / 60.0f;
