@@ -41,6 +41,10 @@ bool decode_header_channel(const ysf_ring &ring, int channel, uint8_t data[heade
     return finish_channel(coded, header_channel_symbols, header_channel_bytes, 8 * header_channel_bytes, data);
 }
 
+bool decode_mode1_channel(const ysf_ring &ring, uint8_t data[mode1_channel_bytes]) {
+    return decode_header_channel(ring, 0, data);
+}
+
 bool decode_mode2_channel(const ysf_ring &ring, uint8_t data[mode2_channel_bytes]) {
     uint8_t coded[mode2_channel_symbols / 4];
     pack_ring_symbols(

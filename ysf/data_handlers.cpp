@@ -46,6 +46,20 @@ void handle_header(orbavox_state &state, const orbavox_streams &io) {
     }
 }
 
+void handle_mode1_data(orbavox_state &state, const orbavox_streams &io) {
+    // Without this frame's own FICH the data has no frame number.
+    if (!state.frame_fich_decoded || state.fich.FN > 1) return;
+    uint8_t data[mode1_channel_bytes];
+    if (!decode_mode1_channel(state.ring, data)) return;
+    ysf_record &r = state.record;
+    char *first = state.fich.FN == 0 ? r.target : r.down;
+    char *second = state.fich.FN == 0 ? r.source : r.up;
+    if (std::memcmp(first, data, 10) == 0 && std::memcmp(second, data + 10, 10) == 0) return;
+    std::memcpy(first, data, 10);
+    std::memcpy(second, data + 10, 10);
+    send_ysf_metadata(io.fifo, r);
+}
+
 bool evaluate_radio_block(orbavox_state &state, const orbavox_streams &io, bool &changed) {
     const uint8_t *block = state.radio_block;
     ysf_record &r = state.record;

@@ -11,6 +11,14 @@
 // "header frame DCH%i CRC failure\n".
 void handle_header(orbavox_state &state, const orbavox_streams &io);
 
+// The data channel of the V/D mode 1 frame at the ring's read position, for
+// a receiver that missed the header: frame number 0 carries target and
+// source, 1 downlink and uplink (the other frames are not decoded). Taken
+// only with the frame's own FICH; sends a metadata line when the call signs
+// differ from the record's, so that after a received header the lines stay
+// as they were. A channel whose CRC fails is dropped without a message.
+void handle_mode1_data(orbavox_state &state, const orbavox_streams &io);
+
 // The data channel of the V/D mode 2 frame at the ring's read position,
 // steered by the frame number of the frame's own FICH: 0..3 set target,
 // source, down and up; 6 and 7 collect the radio data block, which a later

@@ -57,6 +57,7 @@ void dispatch(orbavox_state &state, const orbavox_streams &io) {
                 set_mode(state.record, "V1");
                 send_ysf_metadata(io.fifo, state.record);
                 voice_vd_mode1(state.ring, io.out);
+                handle_mode1_data(state, io);
             } else if (fich.DT == fich_dt_vd_mode2) {
                 set_mode(state.record, "DN");
                 send_ysf_metadata(io.fifo, state.record);

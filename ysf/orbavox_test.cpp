@@ -562,6 +562,67 @@ TEST(Orbavox, JoinsATransmissionLate) {
               "protocol:YSF;\n");
 }
 
+// One V/D mode 1 frame with the given frame number and 20 data channel bytes.
+symbols mode1_frame(uint8_t fn, const std::string &data) {
+    symbols frame(frame_symbols);
+    build_communication_frame(communication(fich_dt_vd_mode1, fn), nullptr, 0,
+                              reinterpret_cast<const uint8_t *>(data.data()), frame.data());
+    return frame;
+}
+
+// Late entry in V/D mode 1: without the header, frames 0 and 1 of the data
+// channel fill in target and source, then down and up.
+TEST(Orbavox, VdMode1LateEntryFillsTheCallSigns) {
+    transmission_plan plan;
+    plan.data_type = fich_dt_vd_mode1;
+    plan.calls = test_calls();
+    plan.communication_frames = 3;
+    plan.header = false;
+    transmission t = build(plan);
+    decoder d;
+    d.feed(with_trailer(t.symbols));
+    EXPECT_EQ(d.out.contents(), text(t.voice_records));
+    EXPECT_EQ(d.err.contents(), "");
+    const std::string first = "protocol:YSF;mode:V1;source:DL1ABC    ;target:ALL       ;\n";
+    const std::string all = "protocol:YSF;mode:V1;" + calls_fields + "\n";
+    EXPECT_EQ(d.meta.contents(), "protocol:YSF;mode:V1;\n" + first + first + all + all + "protocol:YSF;\n");
+}
+
+// What the V/D mode 1 data channel does not change: a channel that fails its
+// CRC (silently), frames numbered 2 to 7, a frame without its own FICH, and
+// call signs equal to the record's (no further line).
+TEST(Orbavox, VdMode1DataChannelIsTakenOnlyFromFramesZeroAndOne) {
+    const std::string calls = "CQCQCQ    JA1XYZ    ";
+    symbols damaged = mode1_frame(0, calls);
+    for (int b = 0; b < 5; ++b)  // all zero: its CRC is FFFF, not 0000
+        std::fill_n(damaged.begin() + 120 + 72 * b, 36, 0);
+    symbols no_fich = mode1_frame(0, "OTHER     CALLS     ");
+    std::fill(no_fich.begin() + 20, no_fich.begin() + 120, 0);
+    const std::string v1 = "protocol:YSF;mode:V1;\n";
+    const std::string with_calls = "protocol:YSF;mode:V1;source:JA1XYZ    ;target:CQCQCQ    ;\n";
+    struct mode1_case {
+        const char *name;
+        std::vector<symbols> frames;
+        std::string meta;
+        const char *errors;
+    } cases[] = {
+        {"CRC failure", {damaged}, v1, ""},
+        {"frame number 2", {mode1_frame(2, calls)}, v1, ""},
+        {"frame number 7", {mode1_frame(7, calls)}, v1, ""},
+        {"no FICH of its own", {mode1_frame(0, calls), no_fich}, v1 + with_calls + with_calls, "CRC failure\n"},
+        {"same call signs again", {mode1_frame(0, calls), mode1_frame(0, calls)}, v1 + with_calls + with_calls, ""},
+    };
+    for (const mode1_case &c : cases) {
+        symbols s;
+        for (const symbols &f : c.frames) append(s, f);
+        decoder d;
+        d.feed(with_trailer(s));
+        EXPECT_EQ(d.meta.contents(), c.meta) << c.name;
+        EXPECT_EQ(d.err.contents(), c.errors) << c.name;
+        EXPECT_EQ(d.out.contents().size(), c.frames.size() * 5 * 13) << c.name;
+    }
+}
+
 // Symbols delivered in any block sizes give the same bytes, blocks larger
 // than one read included.
 TEST(Orbavox, BlockSizesDoNotMatter) {

@@ -27,11 +27,13 @@ void mode2_channel_data(const transmission_plan &plan, const uint8_t radio_block
         std::memcpy(data, radio_block + mode2_channel_bytes * (fn - 6), mode2_channel_bytes);
 }
 
-// The data channel bytes of a V/D mode 1 frame: target and source for even
-// frame numbers, downlink and uplink for odd ones.
+// The data channel bytes of a V/D mode 1 frame: target and source at frame
+// number 0, downlink and uplink at 1, zero bytes at the others.
 void mode1_channel_data(const call_signs &calls, int fn, uint8_t data[header_channel_bytes]) {
-    const call_sign_field &first = (fn % 2) ? calls.down : calls.target;
-    const call_sign_field &second = (fn % 2) ? calls.up : calls.source;
+    std::memset(data, 0, header_channel_bytes);
+    if (fn > 1) return;
+    const call_sign_field &first = fn == 0 ? calls.target : calls.down;
+    const call_sign_field &second = fn == 0 ? calls.source : calls.up;
     std::memcpy(data, first.data(), 10);
     std::memcpy(data + 10, second.data(), 10);
 }

@@ -59,8 +59,9 @@ void build_header_frame(const fich_fields &fich, const call_signs &calls, uint8_
 //   voice in blocks 3 and 4 only (blocks 0-2 are then left 0). Null voice
 //   leaves the voice channels 0.
 // - data points to the data channel's bytes: 10 for V/D mode 2, 20 for V/D
-//   mode 1 (coded like header data channel 1); null sends zero bytes. It is
-//   ignored for the other data types.
+//   mode 1 (coded and interleaved like header data channel 1, in symbols
+//   0-35 of every block); null sends zero bytes. It is ignored for the
+//   other data types.
 // Data type 1 (data full-rate) gets only the sync and FICH.
 void build_communication_frame(const fich_fields &fich, const uint8_t *voice, int first_block, const uint8_t *data,
                                uint8_t frame[frame_symbols]);
@@ -109,8 +110,8 @@ struct transmission {
 // A receiver evaluates the radio data block at the next frame numbered 0..5,
 // so it reports the radio model and position only when at least nine
 // communication frames are sent (the default of 16 does).
-// In V/D mode 1 the data channel carries target and source (even FN) or
-// downlink and uplink (odd FN). After a header, the first voice full-rate
+// In V/D mode 1 the data channel of frame FN 0 carries target and source,
+// that of FN 1 downlink and uplink, the others zero bytes. After a header, the first voice full-rate
 // frame carries voice in blocks 3 and 4 only. Returns false, leaving out
 // untouched, for a data type without voice (1, or above 3), voice whose length
 // is not a multiple of the frame size, or a position encode_position rejects.

@@ -132,6 +132,54 @@ TEST(FrameBuilder, Mode2DataChannelCyclesCallSignsAndTheRadioBlock) {
     EXPECT_EQ(half[4], 0x24);
 }
 
+TEST(FrameBuilder, Mode1DataChannelCarriesCallSignsInFramesZeroAndOne) {
+    transmission t;
+    ASSERT_TRUE(build_transmission(plan_of(0), t));
+    for (int n = 0; n < 16; ++n) {
+        uint8_t data[20];
+        ASSERT_TRUE(reference::header_channel(t.symbols.data() + 480 * (n + 1), 1, data)) << n;
+        const std::string expected = n % 8 == 0   ? "ALL       DL1ABC    "
+                                     : n % 8 == 1 ? "DB0XYZ    DM0UP     "
+                                                  : std::string(20, '\0');
+        EXPECT_EQ(text(data, 20), expected) << n;
+    }
+}
+
+// A known V/D mode 1 data channel, by hand. Data bytes equal to the first
+// 160 whitening bits whiten to zeros, whose CRC (register from 0, inverted)
+// is FFFF. The K=5 code sends 160 dibits 0 from state 0; the sixteen 1 bits
+// give 3 (state 8), 2 (12), 3 (14), 1 (15) and twelve times 2 (staying in
+// 15); the zero tail gives 1 (7), 0 (3), 1 (1), 3 (0). Coded dibit l goes to
+// frame offset 120 + 72 (F / 36) + F % 36, F = 20 (l % 9) + l / 9, so the
+// twenty non-zero dibits l = 160..179 lie at the offsets below; every other
+// symbol of the 36-symbol halves is 0.
+TEST(FrameBuilder, Mode1DataChannelKnownVector) {
+    // The whitening register x^9 + x^5 + 1 from 1C9, output bit 0 first.
+    uint8_t data[20] = {};
+    unsigned s = 0x1C9;
+    for (int i = 0; i < 160; ++i) {
+        data[i / 8] = static_cast<uint8_t>(data[i / 8] | (s & 1) << (7 - i % 8));
+        s = (s >> 1) | (((s ^ (s >> 4)) & 1) << 8);
+    }
+    ASSERT_EQ(text(data, 4), "\x93\xD7\x51\x21");  // the sequence's known start
+
+    fich_fields fich;
+    fich.fi = fich_fi_communication;
+    fich.dt = fich_dt_vd_mode1;
+    uint8_t frame[frame_symbols];
+    build_communication_frame(fich, nullptr, 0, data, frame);
+    const int offsets[20] = {421, 441, 138, 194, 214, 270, 290, 346, 366, 422,
+                             442, 139, 195, 215, 271, 291, 347, 367, 423, 443};
+    const uint8_t values[20] = {3, 2, 3, 1, 2, 2, 2, 2, 2, 2, 2, 2, 2, 2, 2, 2, 1, 0, 1, 3};
+    uint8_t expected[frame_symbols] = {};
+    for (int i = 0; i < 20; ++i) expected[offsets[i]] = values[i];
+    for (int b = 0; b < 5; ++b)
+        for (int k = 0; k < 36; ++k) {
+            int at = 120 + 72 * b + k;
+            ASSERT_EQ(frame[at], expected[at]) << "block " << b << " symbol " << k;
+        }
+}
+
 TEST(FrameBuilder, GivenVoiceIsCarriedInOrderAndPadded) {
     struct voice_case {
         uint8_t dt;
