@@ -79,15 +79,23 @@ void dispatch(orbavox_state &state, const orbavox_streams &io) {
     }
 }
 
-// Handles the frame at the read position; false when it lost sync.
-bool handle_frame(orbavox_state &state, const orbavox_streams &io) {
+// What handling a frame leaves the decoder to do next.
+enum class frame_outcome {
+    followed,  // on to the next grid frame
+    missed,    // neither sync nor FICH: look for a sync off the grid first
+    ended,     // a terminator: search afresh from the next frame
+    lost,      // twelve misses: sync lost, search after the next block
+};
+
+// Handles the frame at the read position.
+frame_outcome handle_frame(orbavox_state &state, const orbavox_streams &io) {
     if (sync_at_read_position(state.ring))
         state.miss_count = 0;
     else
         ++state.miss_count;
     if (state.miss_count >= misses_to_lose_sync) {
         lose_sync(state, io);
-        return false;
+        return frame_outcome::lost;
     }
 
     fich_record fich;
@@ -99,15 +107,59 @@ bool handle_frame(orbavox_state &state, const orbavox_streams &io) {
     }
     // A frame with a damaged FICH is handled as the last one that decoded.
     if (state.has_fich) dispatch(state, io);
+    if (state.frame_fich_decoded && fich.FI == fich_fi_terminator) return frame_outcome::ended;
+    return state.miss_count > 0 ? frame_outcome::missed : frame_outcome::followed;
+}
+
+// Between a missed frame and the grid's next frame start, a sync at any
+// other position is a new transmission at another phase (a reply whose
+// start would otherwise be lost while the old grid runs out its twelve
+// misses): the old grid ends as on lost sync, and the sync found becomes
+// the frame start. False when too few symbols are left to look further.
+bool hunt(orbavox_state &state, const orbavox_streams &io) {
+    while (state.hunt_left > 0) {
+        if (ring_fill(state.ring) <= ysf_sync_symbols) return false;
+        if (sync_at_read_position(state.ring)) {
+            std::fprintf(io.err, "lost sync at %i\n", state.missed_at);
+            reset_ysf_record(state.record);
+            send_ysf_metadata(io.fifo, state.record);
+            state.has_fich = false;
+            state.miss_count = 0;
+            break;
+        }
+        ring_advance(state.ring, 1);
+        --state.hunt_left;
+    }
+    state.hunting = false;
     return true;
 }
 
 void consume(orbavox_state &state, const orbavox_streams &io) {
-    if (!state.synced && !search(state)) return;
-    // A frame is handled once the symbol after it has arrived.
-    while (ring_fill(state.ring) > ysf_frame_symbols) {
-        if (!handle_frame(state, io)) return;
-        ring_advance(state.ring, ysf_frame_symbols);
+    for (;;) {
+        if (!state.synced) {
+            if (!search(state)) return;
+        } else if (state.hunting && !hunt(state, io)) {
+            return;
+        }
+        // A frame is handled once the symbol after it has arrived.
+        if (ring_fill(state.ring) <= ysf_frame_symbols) return;
+        switch (handle_frame(state, io)) {
+            case frame_outcome::followed:
+                ring_advance(state.ring, ysf_frame_symbols);
+                break;
+            case frame_outcome::missed:
+                state.hunting = true;
+                state.hunt_left = ysf_frame_symbols - 1;
+                state.missed_at = state.ring.read_pos;
+                ring_advance(state.ring, 1);
+                break;
+            case frame_outcome::ended:
+                ring_advance(state.ring, ysf_frame_symbols);
+                state.synced = false;
+                break;
+            case frame_outcome::lost:
+                return;
+        }
     }
 }
 

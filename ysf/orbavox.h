@@ -37,6 +37,11 @@ struct orbavox_state {
     fich_record fich;                 // the most recently decoded FICH
     bool frame_fich_decoded = false;  // the frame being handled has its own FICH
     bool header_flag = false;         // a header came since the last voice full-rate frame
+    // After a missed frame (neither sync nor FICH), the positions up to the
+    // grid's next frame start are searched for a sync off the grid.
+    bool hunting = false;
+    int32_t hunt_left = 0;  // positions still to look at before the next grid frame
+    int32_t missed_at = 0;  // ring index of the missed frame
     uint8_t block_state = radio_block_waiting;
     uint8_t radio_block[radio_block_bytes] = {};
     ysf_record record;

@@ -623,6 +623,56 @@ TEST(Orbavox, VdMode1DataChannelIsTakenOnlyFromFramesZeroAndOne) {
     }
 }
 
+bool ends_with(const std::string &s, const std::string &tail) {
+    return s.size() >= tail.size() && s.compare(s.size() - tail.size(), tail.size(), tail) == 0;
+}
+
+// A reply 100 to 200 ms (480 to 960 symbols of noise) after the call before
+// it, at any phase. After the terminator the decoder searches afresh; with
+// the terminator lost, the reply's sync found off the old grid after a
+// missed frame ends the old grid. Either way every voice record and line of
+// the reply arrives, its header call signs included.
+TEST(Orbavox, ReplyAfterAnotherTransmissionArrivesWhole) {
+    transmission_plan first_plan;
+    first_plan.data_type = fich_dt_vd_mode1;
+    first_plan.calls = test_calls();
+    first_plan.communication_frames = 6;
+    transmission_plan reply_plan;
+    reply_plan.data_type = fich_dt_vd_mode2;
+    reply_plan.calls.target = call_sign("DL1ABC");
+    reply_plan.calls.source = call_sign("JA1XYZ");
+    reply_plan.communication_frames = 10;
+    const transmission first = build(first_plan), reply = build(reply_plan);
+    decoder first_alone, reply_alone;
+    first_alone.feed(with_trailer(first.symbols));
+    reply_alone.feed(with_trailer(reply.symbols));
+    ASSERT_NE(reply_alone.meta.contents().find("source:JA1XYZ    ;target:DL1ABC    ;\n"), std::string::npos);
+
+    std::mt19937 rng(12);
+    for (bool terminator_lost : {false, true})
+        for (int gap : {480, 500, 613, 777, 959, 960}) {
+            symbols s = first.symbols;
+            if (terminator_lost)
+                for (size_t i = s.size() - frame_symbols; i < s.size(); ++i) s[i] = static_cast<uint8_t>(rng() & 3);
+            for (int i = 0; i < gap; ++i) s.push_back(static_cast<uint8_t>(rng() & 3));
+            append(s, reply.symbols);
+            decoder d;
+            d.feed(with_trailer(s));
+            SCOPED_TRACE("gap " + std::to_string(gap) + (terminator_lost ? ", terminator lost" : ""));
+            EXPECT_TRUE(ends_with(d.out.contents(), reply_alone.out.contents()));
+            EXPECT_TRUE(ends_with(d.meta.contents(), reply_alone.meta.contents()));
+            if (!terminator_lost) {
+                EXPECT_EQ(d.out.contents(), first_alone.out.contents() + reply_alone.out.contents());
+                EXPECT_EQ(d.meta.contents(), first_alone.meta.contents() + reply_alone.meta.contents());
+                EXPECT_EQ(d.err.contents(), "");
+            } else if (gap % frame_symbols != 0) {
+                // The old grid ends where it missed, as on lost sync.
+                EXPECT_NE(d.err.contents().find("lost sync at "), std::string::npos);
+                EXPECT_TRUE(ends_with(d.meta.contents(), "protocol:YSF;\n" + reply_alone.meta.contents()));
+            }
+        }
+}
+
 // Symbols delivered in any block sizes give the same bytes, blocks larger
 // than one read included.
 TEST(Orbavox, BlockSizesDoNotMatter) {
