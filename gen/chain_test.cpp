@@ -274,6 +274,65 @@ TEST(YsfChain, ModeOneAndFullRateVoiceThroughNoiseAndClockError) {
     }
 }
 
+// Positions at the ends of the longitude code's ranges and on whole
+// degrees, 9 degrees east among them, arrive exact.
+TEST(YsfChain, PositionsAtTheRangeEndsArrive) {
+    const std::pair<const char *, const char *> cases[] = {
+        {"47,9", "lat:47.000000;lon:9.000000;"},           {"0,0", "lat:0.000000;lon:0.000000;"},
+        {"1,99.5", "lat:1.000000;lon:99.500000;"},         {"10,109.75", "lat:10.000000;lon:109.750000;"},
+        {"-33,-179.5", "lat:-33.000000;lon:-179.500000;"},
+    };
+    for (const auto &[position, fields] : cases) {
+        SCOPED_TRACE(position);
+        chain_result r = ysf_chain({"--position", position});
+        EXPECT_EQ(r.exit_code, 0) << r.err;
+        EXPECT_EQ(r.err.find("gps decoding failed"), std::string::npos);
+        EXPECT_NE(r.meta.find(std::string(fields) + "radio:FT-70D;\n"), std::string::npos) << r.meta;
+    }
+}
+
+// Voice/data mode 1 joined after its header: the data channel of frames 0
+// and 1 brings the call signs.
+TEST(YsfChain, ModeOneLateEntryBringsTheCallSigns) {
+    // Lead-in and header: 960 symbols, cut off before the decoder.
+    chain_result r = run_chain(
+        "\"$1\" -p ysf -o symbols --mode v1 --frames 10 \"$3\" \"$4\" \"$5\" \"$6\" \"$7\" \"$8\" | tail -c +961 | "
+        "\"$2\" -f \"$META\"",
+        {AIRMINT_PATH, ORBAVOX_PATH, ysf_calls[0], ysf_calls[1], ysf_calls[2], ysf_calls[3], ysf_calls[4],
+         ysf_calls[5]});
+    EXPECT_EQ(r.exit_code, 0) << r.err;
+    EXPECT_EQ(r.meta, lines({{"protocol:YSF;mode:V1;", 1},
+                             {"protocol:YSF;mode:V1;" + header_line1.substr(13), 2},
+                             {"protocol:YSF;mode:V1;" + calls_fields, 9},
+                             {"protocol:YSF;", 1}}));
+    EXPECT_TRUE(same_frames(r.out, voice_records(ysf_plan(ysf_encode::fich_dt_vd_mode1, 10)), 13));
+}
+
+// A reply 150 to 195 ms after a transmission's terminator, at several
+// frame and sample phases: all of both transmissions arrives, the reply's
+// header call signs included.
+TEST(YsfChain, ReplyAfterATerminatorArrivesWhole) {
+    const std::string first = "\"$1\" -p ysf --mode v1 --frames 6 --seed 3 --snr 20";
+    const std::string reply = "\"$1\" -p ysf --source JA1XYZ -t DL1ABC --frames 10 --seed 4 --snr 20";
+    const std::string receiver = " | \"$2\" | \"$3\" -f \"$META\"";
+    const std::vector<std::string> programs = {AIRMINT_PATH, QUADSLICE_PATH, ORBAVOX_PATH};
+    chain_result first_alone = run_chain(first + receiver, programs);
+    chain_result reply_alone = run_chain(reply + receiver, programs);
+    ASSERT_NE(reply_alone.meta.find("protocol:YSF;source:JA1XYZ    ;target:DL1ABC    ;\n"), std::string::npos);
+    ASSERT_EQ(reply_alone.out.size(), 50u * 8);
+    // 720 symbols of idle between the two (the tail and the lead-in), then
+    // silence of 0, 97.3 or 217 symbols (10 samples of 4 bytes each).
+    for (int silence_bytes : {0, 3892, 8680}) {
+        SCOPED_TRACE(silence_bytes);
+        chain_result r = run_chain(
+            "{ " + first + "; head -c " + std::to_string(silence_bytes) + " /dev/zero; " + reply + "; }" + receiver,
+            programs);
+        EXPECT_EQ(r.exit_code, 0) << r.err;
+        EXPECT_TRUE(same_frames(r.out, first_alone.out + reply_alone.out, 8));
+        EXPECT_EQ(r.meta, first_alone.meta + reply_alone.meta);
+    }
+}
+
 TEST(YsfChain, SpeechLeavesTheWholeChain) {
     // 16 frames of 5 voice/data mode 2 records, 160 samples each.
     chain_result r = run_chain("\"$1\" -p ysf | \"$2\" | \"$3\" -f \"$META\" | \"$4\" -y",
