@@ -353,9 +353,9 @@ INSTANTIATE_TEST_SUITE_P(dmr, slot_filter,
                                            filter_case{1, true, 36}, filter_case{2, false, 0},
                                            filter_case{0, false, 36}));
 
-TEST(slot_filter, a_muted_slot_keeps_the_lock) {
-    // Slot 0 takes the lock, then is muted: slot 1 stays silent until slot 0's
-    // terminator and is written from its second superframe on.
+TEST(slot_filter, a_muted_slot_gives_up_the_lock) {
+    // Slot 0 takes the lock, then is muted: slot 1 is written from its next
+    // voice burst on, not only after slot 0's terminator.
     two_calls calls;
     decoder_fixture f;
     std::vector<uint8_t> s = calls.symbols();
@@ -363,9 +363,13 @@ TEST(slot_filter, a_muted_slot_keeps_the_lock) {
     f.feed(std::vector<uint8_t>(s.begin(), s.begin() + static_cast<long>(half)));
     ASSERT_EQ(f.state.voice_slot, 0);
     std::size_t written = f.voice().size();
-    f.state.slot_filter = 2;
+    const uint8_t message[] = {'2'};
+    apply_control_line(f.state, message, 1);
+    EXPECT_EQ(f.state.voice_slot, -1);
     f.feed(std::vector<uint8_t>(s.begin() + static_cast<long>(half), s.end()));
-    EXPECT_EQ(f.voice(), frame_bytes(calls.frames0, 0, written / 12) + frame_bytes(calls.frames1, 18));
+    // Bursts 0..4 were processed: slot 1's header and voice burst A (frames
+    // 0..2, locked out); its burst B comes next.
+    EXPECT_EQ(f.voice(), frame_bytes(calls.frames0, 0, written / 12) + frame_bytes(calls.frames1, 3));
 }
 
 class control : public ::testing::Test {
@@ -384,19 +388,25 @@ class control : public ::testing::Test {
     int fds[2] = {-1, -1};
 };
 
-TEST_F(control, messages_set_the_slot_filter) {
+TEST_F(control, lines_across_reads_set_the_slot_filter) {
     struct {
         std::string message;
         uint8_t filter;
     } cases[] = {
-        {"2\n", 2},                                 // slot 1 only
-        {"1\n2\n", 1},                              // one read: its first message counts
-        {"x", 1},                                   // a single byte is dropped
-        {"3x", 1},                                  // second byte not a newline
-        {"0\n", 0},                                 // both muted
-        {"7\n", 7},                                 // any character: its code minus '0'
-        {"\x01\n", static_cast<uint8_t>(1 - '0')},  // modulo 256
-        {"", static_cast<uint8_t>(1 - '0')},        // nothing to read
+        {"2\n", 2},                               // slot 1 only
+        {"1\n0\n", 0},                            // one read, two lines: both applied in turn
+        {"x\n", 0},                               // not a slot mask: nothing
+        {"hello\n3\n", 3},                        // a bad line does not hide the next
+        {"1", 3},                                 // half a line waits for its newline
+        {"\n", 1},                                // ... and completes across reads
+        {"7\n", 1},                               // masks above 3 are no messages
+        {"2\r\n", 2},                             // a CR before the newline is allowed
+        {"22\n", 2},                              // two characters: no message
+        {std::string(40, '1') + "\n0\n", 0},     // an over-long line is dropped whole
+        {std::string(40, '1') + "3", 0},          // dropped up to its newline ...
+        {"1\n", 0},                               // ... which this one ends
+        {"3\n", 3},
+        {"", 3},                                  // nothing to read
     };
     for (const auto &c : cases) {
         if (!c.message.empty()) say(c.message);

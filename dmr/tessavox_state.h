@@ -17,6 +17,8 @@ inline constexpr int tessavox_ring_size = 1024;
 inline constexpr int dmr_slot_symbols = 144;
 // Bytes asked for by one read of the control fifo.
 inline constexpr int control_buffer_size = 32;
+// Longest control line kept; a longer one is dropped whole.
+inline constexpr int control_line_limit = 32;
 
 // What a slot carries, from the kind of its last sync burst.
 enum slot_mode_value : uint8_t {
@@ -32,6 +34,11 @@ struct tessavox_state {
     metadata_fifo meta;
     FILE *control = nullptr;
     uint8_t control_buffer[control_buffer_size] = {};
+    // The control line read so far, across reads, and whether it has grown
+    // past control_line_limit (then it is skipped up to its newline).
+    uint8_t control_line[control_line_limit] = {};
+    int control_line_length = 0;
+    bool control_line_overlong = false;
     // Set when a flush of out failed because its reader has gone away.
     bool output_gone = false;
 
