@@ -260,6 +260,43 @@ TEST(data_bursts, header_then_terminators_and_idle) {
               std::string::npos);
 }
 
+TEST(data_bursts, header_and_terminator_failing_their_reed_solomon_check_are_dropped) {
+    // A BPTC that decodes but whose LC does not satisfy the Reed-Solomon
+    // (12,9) check: a wrong address byte, a wrong parity byte, or the
+    // terminator's mask on a header.
+    full_lc lc;
+    lc.target = 9;
+    lc.source = 2001;
+    uint8_t good[12];
+    full_lc_data(lc, rs_mask_voice_lc_header, good);
+    uint8_t wrong_source[12], wrong_parity[12], terminator_mask[12];
+    std::copy(good, good + 12, wrong_source);
+    wrong_source[8] ^= 0x40;
+    std::copy(good, good + 12, wrong_parity);
+    wrong_parity[11] ^= 0x01;
+    full_lc_data(lc, rs_mask_terminator_lc, terminator_mask);
+    for (const uint8_t *data : {wrong_source, wrong_parity, terminator_mask}) {
+        decoder_fixture f;
+        f.feed(complete_channel({bptc_data_burst(burst_sync::bs_data, 1, data_type_voice_lc_header, data)}, {}));
+        EXPECT_EQ(f.metadata(), "protocol:DMR;slot:0;sync:data;\nprotocol:DMR;slot:1;sync:data;\n");
+        EXPECT_EQ(f.diagnostics(), data_status(0, 1) + data_status(1, 0));
+    }
+    // A terminator with a wrong check does not end the call; a good one does.
+    uint8_t bad_terminator[12];
+    full_lc_data(lc, rs_mask_terminator_lc, bad_terminator);
+    bad_terminator[4] ^= 0x10;
+    decoder_fixture f;
+    f.feed(complete_channel({voice_lc_header_burst(burst_sync::bs_data, 1, lc),
+                             bptc_data_burst(burst_sync::bs_data, 1, data_type_terminator_lc, bad_terminator),
+                             terminator_burst(burst_sync::bs_data, 1, lc)},
+                            {}));
+    EXPECT_EQ(f.metadata(),
+              "protocol:DMR;slot:0;sync:data;\n"
+              "protocol:DMR;slot:0;sync:data;type:group;source:2001;target:9;\n"
+              "protocol:DMR;slot:1;sync:data;\n"
+              "protocol:DMR;slot:0;sync:data;\n");
+}
+
 // Symbols of the burst with an EMB that cannot be corrected (three wrong
 // bits) in a voice slot.
 burst bad_emb_burst(const codec_frame &frame) {
