@@ -27,6 +27,14 @@ enum slot_mode_value : uint8_t {
     slot_mode_voice = 2,
 };
 
+// The talker alias of a slot as it arrives in the embedded LC: the seven
+// data bytes (b2..b8) of the header and of each of the three blocks.
+struct talker_alias_assembly {
+    uint8_t header[7] = {};
+    uint8_t blocks[3][7] = {};
+    uint8_t present = 0;  // bit 0 the header, bit k block k
+};
+
 struct tessavox_state {
     // Streams: voice units, diagnostics, metadata lines, control messages.
     FILE *out = stdout;
@@ -62,6 +70,9 @@ struct tessavox_state {
     // Embedded signalling: four 32-bit fragments per slot and their count.
     uint8_t fragments[2][16] = {};
     uint8_t fragment_count[2] = {};
+
+    // Talker alias parts received so far in each slot's call.
+    talker_alias_assembly aliases[2];
 
     slot_record records[2];
 };
