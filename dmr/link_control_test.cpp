@@ -352,6 +352,19 @@ TEST(gps_info, range_ends_and_not_known_codes) {
     send_superframe(f, block_of(bytes_of(gps_info_lc(22.5, 11.25, 1))));
     change_slot_mode(f.state, 1, slot_mode_data);
     EXPECT_EQ(f.metadata(), "protocol:DMR;slot:1;lat:22.500000;lon:11.250000;\nprotocol:DMR;slot:1;sync:data;\n");
+
+    // Another caller's voice LC without a terminator between drops them too;
+    // the same caller's keeps them.
+    decoder_fixture g;
+    send_superframe(g, block_of(lc_bytes(0, 9, 2001)));
+    send_superframe(g, block_of(bytes_of(gps_info_lc(22.5, 11.25, 1))));
+    send_superframe(g, block_of(lc_bytes(0, 9, 2001)));
+    send_superframe(g, block_of(lc_bytes(0, 9, 3003)));
+    EXPECT_EQ(g.metadata(),
+              "protocol:DMR;slot:1;type:group;source:2001;target:9;\n"
+              "protocol:DMR;slot:1;type:group;source:2001;target:9;lat:22.500000;lon:11.250000;\n"
+              "protocol:DMR;slot:1;type:group;source:2001;target:9;lat:22.500000;lon:11.250000;\n"
+              "protocol:DMR;slot:1;type:group;source:3003;target:9;\n");
 }
 
 TEST(embedded_lc, other_feature_sets_keep_the_unknown_opcode_text) {
