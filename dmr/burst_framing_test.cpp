@@ -377,8 +377,8 @@ TEST(next_call, found_on_its_own_grid_after_zeros_or_noise) {
     struct {
         std::size_t length;
         bool zeros;
-    } gaps[] = {{2000, true}, {2001, true}, {2070, true}, {240, false}, {241, false}, {700, false},
-                {1111, false}, {1733, false}, {2500, false}, {3840, false}, {0, true}, {145, true}, {143, false}};
+    } gaps[] = {{2000, true},  {2001, true},  {2070, true},  {240, false}, {241, false}, {700, false}, {1111, false},
+                {1733, false}, {2500, false}, {3840, false}, {0, true},    {145, true},  {143, false}};
     calls_with_a_gap calls;
     std::mt19937 random(15);
     for (const auto &gap : gaps) {
@@ -394,9 +394,9 @@ TEST(next_call, found_on_its_own_grid_after_zeros_or_noise) {
             const std::string second = "protocol:DMR;slot:1;sync:data;type:group;source:3003;target:77;\n";
             const std::string meta = f.metadata();
             ASSERT_NE(meta.find(second), std::string::npos) << meta;
-            EXPECT_NE(meta.find("protocol:DMR;slot:1;sync:voice;type:group;source:3003;target:77;\n",
-                                meta.find(second)),
-                      std::string::npos);
+            EXPECT_NE(
+                meta.find("protocol:DMR;slot:1;sync:voice;type:group;source:3003;target:77;\n", meta.find(second)),
+                std::string::npos);
             EXPECT_LT(ring_fill(f.state.ring), 1024 - 128);
         }
     }
@@ -501,20 +501,20 @@ TEST_F(control, lines_across_reads_set_the_slot_filter) {
         std::string message;
         uint8_t filter;
     } cases[] = {
-        {"2\n", 2},                               // slot 1 only
-        {"1\n0\n", 0},                            // one read, two lines: both applied in turn
-        {"x\n", 0},                               // not a slot mask: nothing
-        {"hello\n3\n", 3},                        // a bad line does not hide the next
-        {"1", 3},                                 // half a line waits for its newline
-        {"\n", 1},                                // ... and completes across reads
-        {"7\n", 1},                               // masks above 3 are no messages
-        {"2\r\n", 2},                             // a CR before the newline is allowed
-        {"22\n", 2},                              // two characters: no message
-        {std::string(40, '1') + "\n0\n", 0},     // an over-long line is dropped whole
-        {std::string(40, '1') + "3", 0},          // dropped up to its newline ...
-        {"1\n", 0},                               // ... which this one ends
+        {"2\n", 2},                           // slot 1 only
+        {"1\n0\n", 0},                        // one read, two lines: both applied in turn
+        {"x\n", 0},                           // not a slot mask: nothing
+        {"hello\n3\n", 3},                    // a bad line does not hide the next
+        {"1", 3},                             // half a line waits for its newline
+        {"\n", 1},                            // ... and completes across reads
+        {"7\n", 1},                           // masks above 3 are no messages
+        {"2\r\n", 2},                         // a CR before the newline is allowed
+        {"22\n", 2},                          // two characters: no message
+        {std::string(40, '1') + "\n0\n", 0},  // an over-long line is dropped whole
+        {std::string(40, '1') + "3", 0},      // dropped up to its newline ...
+        {"1\n", 0},                           // ... which this one ends
         {"3\n", 3},
-        {"", 3},                                  // nothing to read
+        {"", 3},  // nothing to read
     };
     for (const auto &c : cases) {
         if (!c.message.empty()) say(c.message);

@@ -220,9 +220,9 @@ TEST(tessavox_pipes, control_fifo_without_a_writer_does_not_hold_up_the_voice) {
 
     running_program p = start_program(program, {"-c", control});
     ASSERT_TRUE(write_input(p, input.substr(0, 1000)));
-    EXPECT_EQ(read_output(p, 72), frame_bytes(frames, 0, 6));  // bursts 0..5 processed
+    EXPECT_EQ(read_output(p, 72), frame_bytes(frames, 0, 6));    // bursts 0..5 processed
     std::this_thread::sleep_for(std::chrono::milliseconds(50));  // the decoder waits for input
-    int fd = open(control.c_str(), O_WRONLY);  // the decoder's open did not wait for it
+    int fd = open(control.c_str(), O_WRONLY);                    // the decoder's open did not wait for it
     ASSERT_GE(fd, 0);
     ASSERT_EQ(write(fd, "0\n", 2), 2);
     ASSERT_EQ(write(fd, "3\n", 2), 2);  // in quick succession: both lines are taken, 3 last

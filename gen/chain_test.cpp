@@ -179,11 +179,11 @@ TEST(DmrChain, TalkerAliasAndPositionInTheEmbeddedLcAndAHeaderWithAWrongCode) {
     const std::string position = "lat:-33.750000;lon:151.875000;";
     struct {
         const char *format;
-        int superframes;     // two per alias part and position
-        int before_alias;    // voice LC lines before the alias is complete
+        int superframes;   // two per alias part and position
+        int before_alias;  // voice LC lines before the alias is complete
     } cases[] = {
-        {"iso8859", 6, 2},   // 10 characters of 8 bits: header and block 1
-        {"utf16", 8, 3},     // 10 code units of 16 bits: header and blocks 1 and 2
+        {"iso8859", 6, 2},  // 10 characters of 8 bits: header and block 1
+        {"utf16", 8, 3},    // 10 code units of 16 bits: header and blocks 1 and 2
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.format);
@@ -219,7 +219,8 @@ TEST(DmrChain, ACallAfterAnotherAcrossNoiseOfAnyLengthAndPhase) {
     std::mt19937 random(9);
     std::normal_distribution<float> noise(0.0f, 0.6f);
     for (int trial = 0; trial < 24; ++trial) {
-        const std::size_t gap = 2400 + static_cast<std::size_t>(trial) * 1500 + static_cast<std::size_t>(trial * 97 % 1440);
+        const std::size_t gap =
+            2400 + static_cast<std::size_t>(trial) * 1500 + static_cast<std::size_t>(trial * 97 % 1440);
         SCOPED_TRACE(std::to_string(gap) + " samples of noise");
         std::string gap_bytes(4 * gap, 0);
         for (std::size_t i = 0; i < gap; ++i) {
