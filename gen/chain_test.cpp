@@ -5,6 +5,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
+#include <fstream>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -163,6 +166,73 @@ TEST(DmrChain, CallsDecodeWithTheirMetadataAndEveryVoiceFrame) {
         EXPECT_EQ(r.exit_code, 0) << r.err;
         EXPECT_EQ(r.meta, c.meta);
         EXPECT_TRUE(same_frames(r.out, c.voice, 12));
+    }
+}
+
+TEST(DmrChain, TalkerAliasAndPositionInTheEmbeddedLcAndAHeaderWithAWrongCode) {
+    // The odd superframes carry the alias header, its blocks and then the GPS
+    // info; the header's wrong Reed-Solomon code drops its line, so the call
+    // is first known from the embedded LC of superframe 0.
+    const std::string idle0 = "protocol:DMR;slot:0;sync:data;", idle1 = "protocol:DMR;slot:1;sync:data;";
+    const std::string voice0 = "protocol:DMR;slot:0;sync:voice;type:group;source:2001;target:9;";
+    const std::string alias = "alias:M\xC3\xBCller\\x3BDL1;";
+    const std::string position = "lat:-33.750000;lon:151.875000;";
+    struct {
+        const char *format;
+        int superframes;   // two per alias part and position
+        int before_alias;  // voice LC lines before the alias is complete
+    } cases[] = {
+        {"iso8859", 6, 2},  // 10 characters of 8 bits: header and block 1
+        {"utf16", 8, 3},    // 10 code units of 16 bits: header and blocks 1 and 2
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.format);
+        chain_result r = dmr_chain({"--snr", "20", "--seed", "3", "--alias", "M\xC3\xBCller;DL1", "--alias-format",
+                                    c.format, "--position", "-33.75,151.875", "--bad-rs"});
+        EXPECT_EQ(r.exit_code, 0) << r.err;
+        EXPECT_EQ(r.meta, lines({{idle0, 1},
+                                 {idle1, 1},
+                                 {"protocol:DMR;slot:0;sync:voice;", 1},
+                                 {voice0, c.before_alias},
+                                 {voice0 + alias, 2},
+                                 {voice0 + alias + position, 1},
+                                 {idle0, 1}}));
+        EXPECT_TRUE(same_frames(r.out, frames_bytes(pattern(0, c.superframes * 18)), 12));
+        EXPECT_NE(r.err.find(" talker alias block 1 "), std::string::npos);
+        EXPECT_NE(r.err.find(" gps info "), std::string::npos);
+        EXPECT_EQ(r.err.find("unknown flc opcode"), std::string::npos);
+    }
+}
+
+TEST(DmrChain, ACallAfterAnotherAcrossNoiseOfAnyLengthAndPhase) {
+    // Two transmissions with 50 to 800 ms of receiver noise between them, the
+    // gap's odd sample counts putting the second on another symbol phase and
+    // burst grid: every voice frame of both arrives, and the second caller's
+    // line.
+    const std::string first = run_program(AIRMINT_PATH, {"--snr", "25", "--seed", "4"}, "").out;
+    const std::string second =
+        run_program(AIRMINT_PATH, {"--snr", "25", "--seed", "5", "-s", "1", "-t", "77", "--source", "3003"}, "").out;
+    ASSERT_FALSE(first.empty());
+    ASSERT_FALSE(second.empty());
+    const std::string voice = frames_bytes(pattern(0, 18)) + frames_bytes(pattern(1000000, 18));
+    const std::string path = make_temp_dir() + "/baseband";
+    std::mt19937 random(9);
+    std::normal_distribution<float> noise(0.0f, 0.6f);
+    for (int trial = 0; trial < 24; ++trial) {
+        const std::size_t gap =
+            2400 + static_cast<std::size_t>(trial) * 1500 + static_cast<std::size_t>(trial * 97 % 1440);
+        SCOPED_TRACE(std::to_string(gap) + " samples of noise");
+        std::string gap_bytes(4 * gap, 0);
+        for (std::size_t i = 0; i < gap; ++i) {
+            const float v = noise(random);
+            std::memcpy(&gap_bytes[4 * i], &v, 4);
+        }
+        std::ofstream(path, std::ios::binary) << first << gap_bytes << second;
+        chain_result r = run_chain("cat \"$1\" | \"$2\" | \"$3\" -f \"$META\"", {path, QUADSLICE_PATH, TESSAVOX_PATH});
+        EXPECT_EQ(r.exit_code, 0);
+        EXPECT_TRUE(same_frames(r.out, voice, 12));
+        EXPECT_NE(r.meta.find("protocol:DMR;slot:1;sync:voice;type:group;source:3003;target:77;\n"), std::string::npos)
+            << r.meta;
     }
 }
 
