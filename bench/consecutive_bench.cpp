@@ -6,9 +6,11 @@
 //   first transmission | receiver noise for the gap | second transmission
 // both transmissions at the same SNR with their own noise, the gap plain
 // Gaussian noise of the outer level's power (a discriminator without a
-// carrier). The gap is the asked length plus 37 samples (3.7 symbols) per
+// carrier). The gap is the asked length plus 617 samples (61.7 symbols) per
 // trial, so that the second transmission meets the receiver at a new symbol
-// phase and a new burst or frame phase every time. It goes through the real
+// phase and a new burst or frame phase every time: eight trials spread over
+// 90 ms, more than a DMR timeslot pair (60 ms) and most of a System Fusion
+// frame (100 ms). It goes through the real
 // programs joined by pipes:
 //   DMR     quadslice | tessavox -f META > VOICE
 //   YSF     quadslice | orbavox -f META > VOICE
@@ -227,7 +229,10 @@ struct figures {
     bool clean = true;
 };
 
-// One trial: returns its figures and adds them to sum.
+// Samples added to the gap per trial.
+constexpr long phase_step = 617;
+
+// One trial: adds its figures to sum.
 void run_trial(const options &o, bool dmr, int gap_ms, int trial, const std::string &dir, figures &sum) {
     const uint64_t seed = o.seed * 1000003u + static_cast<uint64_t>(gap_ms) * 1009u + static_cast<uint64_t>(trial) * 7u +
                           (dmr ? 0u : 500000u);
@@ -238,7 +243,7 @@ void run_trial(const options &o, bool dmr, int gap_ms, int trial, const std::str
                                     : ysf_transmission("PA3XYZ", "CQ", 200000);
     std::vector<float> baseband;
     append_baseband(baseband, first.symbols, o.snr, seed);
-    append_noise(baseband, static_cast<long>(gap_ms) * 48 + 37L * trial, seed + 1);
+    append_noise(baseband, static_cast<long>(gap_ms) * 48 + phase_step * trial, seed + 1);
     append_baseband(baseband, second.symbols, o.snr, seed + 2);
 
     const std::string input = dir + "/baseband", meta = dir + "/meta", out = dir + "/voice";
@@ -263,7 +268,7 @@ void run_trial(const options &o, bool dmr, int gap_ms, int trial, const std::str
     sum.clean = sum.clean && run.clean;
     if (o.verbose)
         std::printf("  %s gap %d ms + %d samples: first %ld/%zu, second %ld/%zu, ids %s%s\n", dmr ? "DMR" : "YSF",
-                    gap_ms, 37 * trial, first_voice, first.units.size(), second_voice, second.units.size(),
+                    gap_ms, static_cast<int>(phase_step * trial), first_voice, first.units.size(), second_voice, second.units.size(),
                     ids ? "yes" : "no", run.clean ? "" : " (chain failed)");
 }
 
@@ -276,8 +281,8 @@ int main(int argc, char **argv) {
         std::fprintf(stderr, "cannot make a work directory\n");
         return 1;
     }
-    std::printf("Consecutive transmissions at %g dB SNR, %d trials per gap (gap + 37 samples per trial)\n", o.snr,
-                o.trials);
+    std::printf("Consecutive transmissions at %g dB SNR, %d trials per gap (gap + %ld samples per trial)\n", o.snr,
+                o.trials, phase_step);
     std::printf("%-9s %8s  %-18s %-18s %-10s\n", "protocol", "gap ms", "first voice", "second voice", "second ids");
     bool clean = true;
     bool all_second = true;
