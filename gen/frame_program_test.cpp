@@ -171,11 +171,12 @@ TEST(MetadataFifo, StalledReaderNeverStopsTheVoice) {
     EXPECT_EQ(voice, reference.out.substr(0, voice.size()));
     ASSERT_EQ(voice.size(), reference.out.size() - 64) << "the voice stopped behind the stalled reader";
 
+    // The reader reads again; the decoder, still running, refills the fifo
+    // with the newest lines as they fit.
     std::string received = drain(reader, 100);
-    EXPECT_LE(received.size(), 4096u);
     ASSERT_TRUE(write_input(p, tail));
-    received += drain(reader, 2000);
     const program_result r = finish_program(p, 20000);
+    received += drain(reader, 100);  // what the last blocks wrote, up to the end of the fifo
     close(reader);
     EXPECT_EQ(r.exit_code, 0);
     EXPECT_EQ(reference.out.substr(voice.size()), r.out);
