@@ -83,6 +83,10 @@ TEST(WriteErrors, FullDiskIsReportedAndEndsWithAFailure) {
         ASSERT_GE(r.err.size(), line.size()) << r.err;
         EXPECT_EQ(r.err.substr(r.err.size() - line.size()), line) << r.err;
     }
+    // The version line is output too.
+    const program_result version = run_program(ZEROGLIDE_PATH, {"-v"}, "", 0, 20000, full);
+    EXPECT_EQ(version.exit_code, 1);
+    EXPECT_EQ(version.err, "zeroglide: write error: No space left on device\n");
 }
 
 TEST(WriteErrors, ReaderThatWentAwayEndsTheRunWithZero) {
