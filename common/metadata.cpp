@@ -1,5 +1,9 @@
 #include "metadata.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <cstdarg>
 #include <cstring>
 
@@ -41,16 +45,90 @@ void append_call_sign(char *line, int &length, const char *key, const char (&val
 
 bool known(const char *text) { return text && text[0]; }
 
-void write_line(const metadata_fifo &fifo, const char *line, int length) {
-    std::fwrite(line, 1, static_cast<size_t>(length), fifo.stream);
-    std::fflush(fifo.stream);
+// Writes what the fifo takes of text; returns how many bytes it took (0 when
+// it is full, its reader is gone or the write failed otherwise).
+int write_some(int fd, const char *text, int length) {
+    for (;;) {
+        const ssize_t n = write(fd, text, static_cast<size_t>(length));
+        if (n >= 0) return static_cast<int>(n);
+        if (errno != EINTR) return 0;
+    }
+}
+
+// Completes the partial line; true when none is left.
+bool finish_partial(int fd, metadata_backlog &b) {
+    while (b.partial_written < b.partial_length) {
+        const int n = write_some(fd, b.partial + b.partial_written, b.partial_length - b.partial_written);
+        if (n == 0) return false;
+        b.partial_written += n;
+    }
+    b.partial_length = 0;
+    b.partial_written = 0;
+    return true;
+}
+
+// The owner of the oldest pending line, or -1.
+int oldest_pending(const metadata_backlog &b) {
+    int oldest = -1;
+    for (int k = 0; k < metadata_line_owners; ++k)
+        if (b.pending_length[k] > 0 && (oldest < 0 || b.pending_order[k] - b.pending_order[oldest] > (1u << 31)))
+            oldest = k;
+    return oldest;
+}
+
+void drain_backlog(int fd, metadata_backlog &b) {
+    if (!finish_partial(fd, b)) return;
+    for (int k = oldest_pending(b); k >= 0; k = oldest_pending(b)) {
+        const int length = b.pending_length[k];
+        const int n = write_some(fd, b.pending[k], length);
+        if (n == 0) return;
+        b.pending_length[k] = 0;
+        if (n < length) {
+            std::memcpy(b.partial, b.pending[k] + n, static_cast<size_t>(length - n));
+            b.partial_length = length - n;
+            b.partial_written = 0;
+            if (!finish_partial(fd, b)) return;
+        }
+    }
+}
+
+// Sends the newest line of an owner: through the backlog to a descriptor,
+// else straight into the stream.
+void send_line(const metadata_fifo &fifo, int owner, const char *line, int length) {
+    const int fd = fileno(fifo.stream);
+    if (fd < 0) {
+        std::fwrite(line, 1, static_cast<size_t>(length), fifo.stream);
+        std::fflush(fifo.stream);
+        return;
+    }
+    metadata_backlog &b = fifo.backlog;
+    std::memcpy(b.pending[owner], line, static_cast<size_t>(length));
+    b.pending_length[owner] = length;
+    b.pending_order[owner] = b.next_order++;
+    drain_backlog(fd, b);
 }
 
 }  // namespace
 
 void open_metadata_fifo(metadata_fifo &fifo, const char *path, FILE *err) {
     std::fprintf(err, "meta fifo: %s\n", path);
+    fifo.backlog = metadata_backlog{};
     fifo.stream = std::fopen(path, "w");
+    if (!fifo.stream) {
+        std::fprintf(err, "cannot open metadata fifo %s; going on without metadata\n", path);
+        return;
+    }
+    // The open waited for a reader; from now on a reader that stalls must
+    // not stall the voice.
+    const int fd = fileno(fifo.stream);
+    const int flags = fcntl(fd, F_GETFL);
+    if (flags != -1) fcntl(fd, F_SETFL, flags | O_NONBLOCK);
+}
+
+void send_pending_metadata(const metadata_fifo &fifo) {
+    if (!fifo.stream) return;
+    const int fd = fileno(fifo.stream);
+    if (fd >= 0) drain_backlog(fd, fifo.backlog);
 }
 
 void reset_slot_record(slot_record &record) {
@@ -93,7 +171,7 @@ void send_slot_metadata(const metadata_fifo &fifo, const slot_record &record, ui
     if (!fifo.stream) return;
     char line[line_size];
     int length = compose_slot_line(line, record, slot);
-    write_line(fifo, line, length);
+    send_line(fifo, slot == 0 ? 0 : 1, line, length);
 }
 
 void reset_ysf_record(ysf_record &record) {
@@ -129,5 +207,5 @@ void send_ysf_metadata(const metadata_fifo &fifo, const ysf_record &record) {
     if (!fifo.stream) return;
     char line[line_size];
     int length = compose_ysf_line(line, record);
-    write_line(fifo, line, length);
+    send_line(fifo, metadata_ysf_owner, line, length);
 }

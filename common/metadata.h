@@ -2,21 +2,57 @@
 // The metadata channel of the two digital-voice decoders: one-line text
 // records ("key:value;" fields after the protocol field, then a newline) sent
 // to the file named with -f/--fifo, normally a named pipe that a display
-// reads. Each line leaves in one fwrite followed by a flush.
+// reads.
+//
+// The decoders never wait for the display: the fifo's descriptor is written
+// without blocking. Each line repeats the whole state of its DMR slot or of
+// the System Fusion transmission, so while the fifo is full only the newest
+// line of each is kept and written as soon as there is room (at the next line
+// sent or the next input block). Lines never interleave: a line the fifo took
+// only in part is completed before any other line goes out.
 
 #include <cstdint>
 #include <cstdio>
 
-// The metadata fifo: the stream opened by -f, or none (null).
+// Whose state a line tells: DMR slot 0, DMR slot 1, or the System Fusion
+// transmission. Each keeps its own pending line.
+inline constexpr int metadata_line_owners = 3;
+inline constexpr int metadata_ysf_owner = 2;
+
+// The lines not written yet. A pending line replaces the older pending line
+// of its owner; pending lines go out oldest first. The partial line is one
+// the fifo took in part: the rest of it goes before anything else.
+struct metadata_backlog {
+    char pending[metadata_line_owners][256] = {};
+    int pending_length[metadata_line_owners] = {};  // 0: nothing pending
+    uint32_t pending_order[metadata_line_owners] = {};
+    uint32_t next_order = 0;
+    char partial[256] = {};
+    int partial_length = 0;   // 0: no partial line
+    int partial_written = 0;  // bytes of it the fifo has taken
+};
+
+// The metadata fifo: the stream opened by -f, or none (null). A stream with a
+// descriptor is written with write(2) through the backlog; a stream without
+// one (a memory stream in tests) with fwrite and fflush. The backlog is the
+// writers' own bookkeeping, kept up by the const writers below.
 struct metadata_fifo {
     FILE *stream = nullptr;
+    mutable metadata_backlog backlog;
 };
 
 // Handles one -f FILE: writes "meta fifo: FILE\n" to err, then opens FILE for
-// writing (a named pipe waits for its reader). A failed open leaves no
-// metadata fifo, without a further message. A later -f replaces the stream;
-// the earlier one stays open and receives nothing more.
+// writing (a named pipe waits for its reader) and makes its writes
+// non-blocking. A failed open (a missing folder, a directory, an empty name)
+// writes "cannot open metadata fifo FILE; going on without metadata\n" and
+// leaves no metadata fifo. A later -f replaces the stream; the earlier one
+// stays open and receives nothing more.
 void open_metadata_fifo(metadata_fifo &fifo, const char *path, FILE *err = stderr);
+
+// Writes the pending lines, oldest first, as far as the fifo has room; the
+// decoders call it once per input block, so that a reader that has caught up
+// or come back gets the current state even when no new line is sent.
+void send_pending_metadata(const metadata_fifo &fifo);
 
 // Constant texts a slot record refers to.
 inline constexpr const char slot_sync_voice[] = "voice";

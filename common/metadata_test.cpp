@@ -5,13 +5,75 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <termios.h>
+
+#include <csignal>
+#include <cstdlib>
 #include <cstring>
+#include <map>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "testing/process.h"
 
 namespace {
+
+// Everything that can be read from fd now, without waiting.
+std::string read_available(int fd, size_t limit = 1 << 20) {
+    std::string got;
+    char buffer[4096];
+    while (got.size() < limit) {
+        const size_t want = limit - got.size() < sizeof buffer ? limit - got.size() : sizeof buffer;
+        const ssize_t n = read(fd, buffer, want);
+        if (n <= 0) break;
+        got.append(buffer, static_cast<size_t>(n));
+    }
+    return got;
+}
+
+std::vector<std::string> lines_of(const std::string &text) {
+    std::vector<std::string> lines;
+    size_t start = 0;
+    for (size_t end; (end = text.find('\n', start)) != std::string::npos; start = end + 1)
+        lines.push_back(text.substr(start, end + 1 - start));
+    if (start < text.size()) lines.push_back(text.substr(start));  // an unfinished line
+    return lines;
+}
+
+// A named pipe in a fresh folder, with a reader that never waits, its
+// buffer cut to one page so that a few lines fill it, and the metadata fifo
+// opened on it.
+struct stalled_fifo {
+    std::string dir = make_temp_dir();
+    std::string path = dir + "/meta";
+    int reader = -1;
+    metadata_fifo fifo;
+    stalled_fifo() {
+        std::signal(SIGPIPE, SIG_IGN);
+        mkfifo(path.c_str(), 0600);
+        reader = open(path.c_str(), O_RDONLY | O_NONBLOCK);
+        fcntl(reader, F_SETPIPE_SZ, 4096);
+        FILE *err = std::fopen("/dev/null", "w");
+        open_metadata_fifo(fifo, path.c_str(), err);
+        std::fclose(err);
+    }
+    ~stalled_fifo() {
+        if (fifo.stream) std::fclose(fifo.stream);
+        if (reader >= 0) close(reader);
+        unlink(path.c_str());
+        rmdir(dir.c_str());
+    }
+};
+
+slot_record call_record(int32_t source) {
+    slot_record r;
+    r.sync = slot_sync_voice;
+    r.type = slot_type_group;
+    r.source = source;
+    r.target = 9;
+    return r;
+}
 
 std::string slot_line(const slot_record &r, uint8_t slot) {
     char line[256];
@@ -162,18 +224,24 @@ TEST(MetadataFifo, SecondFileReplacesFirst) {
     std::fclose(first_stream);
 }
 
-TEST(MetadataFifo, FailedOpenRunsWithoutMetadata) {
-    char *err_text = nullptr;
-    size_t err_size = 0;
-    FILE *err = open_memstream(&err_text, &err_size);
-    metadata_fifo fifo;
-    open_metadata_fifo(fifo, "/nonexistent-dir/meta", err);
-    std::fclose(err);
-    EXPECT_EQ(std::string(err_text, err_size), "meta fifo: /nonexistent-dir/meta\n");
-    std::free(err_text);
-    EXPECT_EQ(fifo.stream, nullptr);
-    ysf_record y;
-    send_ysf_metadata(fifo, y);
+TEST(MetadataFifo, FailedOpenSaysSoAndRunsWithoutMetadata) {
+    const std::string dir = make_temp_dir();
+    for (const std::string &path : {std::string("/nonexistent-dir/meta"), dir, std::string()}) {
+        char *err_text = nullptr;
+        size_t err_size = 0;
+        FILE *err = open_memstream(&err_text, &err_size);
+        metadata_fifo fifo;
+        open_metadata_fifo(fifo, path.c_str(), err);
+        std::fclose(err);
+        EXPECT_EQ(std::string(err_text, err_size), "meta fifo: " + path + "\ncannot open metadata fifo " + path +
+                                                       "; going on without metadata\n");
+        std::free(err_text);
+        EXPECT_EQ(fifo.stream, nullptr) << path;
+        ysf_record y;
+        send_ysf_metadata(fifo, y);
+        send_pending_metadata(fifo);
+    }
+    rmdir(dir.c_str());
 }
 
 // A reader on a real named pipe receives each line whole as it is sent.
@@ -211,4 +279,97 @@ TEST(YsfMetadata, CallSignBytesThatWouldSplitTheLineAreEscaped) {
     std::memcpy(r.source, "AB;CD\nEF\x1bG", 10);
     std::memcpy(r.target, "ALL\r      ", 10);
     EXPECT_EQ(ysf_line(r), "protocol:YSF;source:AB\\x3BCD\\x0AEF\\x1BG;target:ALL\\x0D      ;\n");
+}
+
+// A reader that stalls never blocks the writer; what it reads are whole
+// lines, and once it reads again it gets the newest line of each slot and of
+// the System Fusion transmission, oldest first.
+TEST(MetadataFifo, StalledReaderKeepsTheNewestLinePerOwner) {
+    stalled_fifo f;
+    ASSERT_GE(f.reader, 0);
+    ASSERT_NE(f.fifo.stream, nullptr);
+    alarm(30);  // a blocking write would hang here
+    ysf_record y;
+    std::memcpy(y.mode, "DN", 2);
+    for (int32_t n = 1; n <= 300; ++n) {
+        send_slot_metadata(f.fifo, call_record(n), static_cast<uint8_t>(n % 2));
+        if (n == 150) send_ysf_metadata(f.fifo, y);
+    }
+    alarm(0);
+    const std::string first = read_available(f.reader);
+    EXPECT_LE(first.size(), 4096u);
+    for (const std::string &line : lines_of(first)) EXPECT_EQ(line.back(), '\n') << line;
+    EXPECT_EQ(read_available(f.reader), "");
+
+    send_pending_metadata(f.fifo);
+    EXPECT_EQ(read_available(f.reader), "protocol:YSF;mode:DN;\n" + slot_line(call_record(299), 1) +
+                                            slot_line(call_record(300), 0));
+    send_pending_metadata(f.fifo);
+    EXPECT_EQ(read_available(f.reader), "");
+}
+
+// A reader that went away (EPIPE) and a new one that opens the fifo later:
+// the newcomer gets the current state at the next block.
+TEST(MetadataFifo, ReaderThatComesBackGetsTheCurrentState) {
+    stalled_fifo f;
+    ASSERT_NE(f.fifo.stream, nullptr);
+    close(f.reader);
+    send_slot_metadata(f.fifo, call_record(1), 0);
+    send_slot_metadata(f.fifo, call_record(2), 0);
+    f.reader = open(f.path.c_str(), O_RDONLY | O_NONBLOCK);
+    send_pending_metadata(f.fifo);
+    EXPECT_EQ(read_available(f.reader), slot_line(call_record(2), 0));
+}
+
+// A terminal takes what fits of a write, so lines go out in part; every
+// line still arrives whole, never mixed with another.
+TEST(MetadataFifo, LineTakenInPartIsCompletedFirst) {
+    const int master = posix_openpt(O_RDWR | O_NOCTTY);
+    ASSERT_GE(master, 0);
+    ASSERT_EQ(grantpt(master), 0);
+    ASSERT_EQ(unlockpt(master), 0);
+    const int terminal = open(ptsname(master), O_RDWR | O_NOCTTY | O_NONBLOCK);
+    ASSERT_GE(terminal, 0);
+    termios raw{};
+    tcgetattr(terminal, &raw);
+    cfmakeraw(&raw);
+    tcsetattr(terminal, TCSANOW, &raw);
+    fcntl(master, F_SETFL, fcntl(master, F_GETFL) | O_NONBLOCK);
+    metadata_fifo fifo;
+    fifo.stream = fdopen(terminal, "w");
+    ASSERT_NE(fifo.stream, nullptr);
+    std::map<std::string, bool> sent;
+    std::string received;
+    ysf_record y;
+    std::memcpy(y.source, "DL1ABC    ", 10);
+    for (int32_t n = 1; n <= 4000; ++n) {
+        const slot_record r = call_record(n * 7919);
+        send_slot_metadata(fifo, r, static_cast<uint8_t>(n % 2));
+        sent[slot_line(r, static_cast<uint8_t>(n % 2))] = true;
+        if (n % 5 == 0) send_ysf_metadata(fifo, y);
+        if (n % 50 == 0) received += read_available(master, 37);  // odd amounts leave odd room
+    }
+    sent[ysf_line(y)] = true;
+    // The terminal hands bytes on to its other side a moment later.
+    const auto backlog_empty = [&] {
+        const metadata_backlog &b = fifo.backlog;
+        return b.partial_length == 0 && b.pending_length[0] == 0 && b.pending_length[1] == 0 &&
+               b.pending_length[2] == 0;
+    };
+    const std::string last = ysf_line(y);
+    for (int k = 0; k < 5000; ++k) {
+        send_pending_metadata(fifo);
+        received += read_available(master);
+        if (backlog_empty() && received.size() >= last.size() &&
+            received.compare(received.size() - last.size(), last.size(), last) == 0)
+            break;
+        usleep(1000);
+    }
+    const std::vector<std::string> lines = lines_of(received);
+    ASSERT_GT(lines.size(), 10u);
+    for (const std::string &line : lines) EXPECT_TRUE(sent.count(line)) << line;
+    EXPECT_EQ(lines.back(), ysf_line(y));
+    EXPECT_EQ(lines[lines.size() - 2], slot_line(call_record(4000 * 7919), 0));
+    std::fclose(fifo.stream);
+    close(master);
 }

@@ -45,6 +45,7 @@ int main(int argc, char **argv) {
     parse_options(argc, argv, "hf:vc:", long_options, usage_text, handle_option, &state);
     run_stream_loop(block, 1, sizeof block, [](std::size_t n) {
         process_input_block(state, block, n);
+        send_pending_metadata(state.meta);
         if (state.output_gone) std::exit(0);
     });
     return 0;

@@ -18,7 +18,7 @@ struct dc_blocker_state {
 
 // Filters count samples in place, in order. Each output is
 // (x - previous input) * 0.9975 + previous output * 0.995 with the difference,
-// both products and the sum each rounded to a 32-bit float. An infinite input
-// gives an infinite output and NaN from the next sample on; a NaN input gives
-// NaN from then on (the previous output never recovers).
+// both products and the sum each rounded to a 32-bit float. A NaN or infinite
+// input sample is taken as 0; an output that overflows is 0 and the filter
+// goes on from there, so one glitch never silences the rest of the stream.
 void dc_blocker_filter(dc_blocker_state &state, float *block, std::size_t count);

@@ -70,15 +70,31 @@ TEST(DcBlocker, StateCarriesAcrossAnySplitOfTheInput) {
     }
 }
 
-TEST(DcBlocker, NonFiniteInputSpoilsEveryLaterOutput) {
-    std::vector<float> input(20, 0.5f);
-    input[5] = std::nanf("");
-    std::vector<float> out = filter(input);
-    for (int i = 0; i < 5; ++i) EXPECT_TRUE(std::isfinite(out[i]));
-    for (int i = 5; i < 20; ++i) EXPECT_TRUE(std::isnan(out[i])) << i;
+TEST(DcBlocker, NonFiniteSampleCountsAsZero) {
+    std::vector<float> input(20);
+    for (std::size_t i = 0; i < input.size(); ++i) input[i] = 0.5f + 0.1f * static_cast<float>(i % 3);
+    std::vector<float> zeroed = input;
+    zeroed[5] = 0.0f;
+    const std::vector<float> expected = filter(zeroed);
+    const float inf = std::numeric_limits<float>::infinity();
+    for (float bad : {std::nanf(""), inf, -inf}) {
+        input[5] = bad;
+        EXPECT_EQ(filter(input), expected) << bad;
+    }
+}
 
-    input[5] = std::numeric_limits<float>::infinity();
-    out = filter(input);
-    EXPECT_EQ(out[5], std::numeric_limits<float>::infinity());
-    for (int i = 6; i < 20; ++i) EXPECT_TRUE(std::isnan(out[i])) << i;
+TEST(DcBlocker, OverflowRestartsFromTheSampleAndStaysFinite) {
+    // 3e38 - (-3e38) overflows the difference: that output is 0, and the
+    // filter goes on from the sample as its previous input.
+    std::vector<float> input = {-3e38f, 3e38f, 3e38f, 3e38f};
+    const std::vector<float> out = filter(input);
+    EXPECT_TRUE(std::isfinite(out[0]));
+    EXPECT_EQ(out[1], 0.0f);
+    EXPECT_EQ(out[2], 0.0f);
+    EXPECT_EQ(out[3], 0.0f);
+
+    input.insert(input.end(), {1.0f, 1.0f});
+    const std::vector<float> after = filter(input);
+    EXPECT_EQ(after[4], (1.0f - 3e38f) * 0.9975f);
+    EXPECT_TRUE(std::isfinite(after[5]));
 }

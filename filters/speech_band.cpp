@@ -8,6 +8,9 @@ float speech_band_step(speech_band_state &state, float v) {
     float *x = state.x;
     float *y = state.y;
 
+    // A sample glitch (NaN or infinity) counts as 0.
+    if (!std::isfinite(v)) v = 0.0f;
+
     // The newest scaled input: v / G in double precision, rounded to float.
     for (int k = 0; k < 10; ++k) x[k] = x[k + 1];
     x[10] = static_cast<float>(static_cast<double>(v) / speech_band_gain);
@@ -24,6 +27,13 @@ float speech_band_step(speech_band_state &state, float v) {
     for (int k = 0; k < 10; ++k) a = speech_band_feedback[k] * static_cast<double>(y[k]) + a;
 
     y[10] = static_cast<float>(a);
+    // Inputs near the float limit overflow the numerator or the recursion; a
+    // non-finite value would stay in the histories for good, so the filter
+    // restarts from rest with a silent output.
+    if (!std::isfinite(y[10])) {
+        state = speech_band_state{};
+        return 0.0f;
+    }
     return y[10];
 }
 

@@ -34,7 +34,9 @@ struct speech_band_state {
 };
 
 // Filters one sample in the float scale and returns the output y[10].
-// A NaN or infinite input makes this and every later output NaN or infinite.
+// A NaN or infinite input is taken as 0; an output that overflows resets the
+// filter to rest and gives 0, so one glitch never silences the rest of the
+// stream. Finite outputs are those of the recursion above, to the bit.
 float speech_band_step(speech_band_state &state, float v);
 
 // Filters count float samples (full scale +-1.0) in place, in order.

@@ -121,12 +121,29 @@ TEST(SpeechBand, LoudSquareWaveClipsWithoutWrapping) {
     EXPECT_GT(clipped, 50);
 }
 
-TEST(SpeechBand, NonFiniteInputPropagates) {
-    for (float bad : {std::nanf(""), std::numeric_limits<float>::infinity()}) {
-        std::vector<float> input(64, 0.25f);
+TEST(SpeechBand, NonFiniteSampleCountsAsZero) {
+    std::vector<float> input(64);
+    for (std::size_t i = 0; i < input.size(); ++i) input[i] = std::sin(0.7f * static_cast<float>(i));
+    std::vector<float> zeroed = input;
+    zeroed[10] = 0.0f;
+    const std::vector<float> expected = filter_float(zeroed);
+    const float inf = std::numeric_limits<float>::infinity();
+    for (float bad : {std::nanf(""), inf, -inf}) {
         input[10] = bad;
-        const std::vector<float> out = filter_float(input);
-        for (int i = 0; i < 10; ++i) EXPECT_TRUE(std::isfinite(out[i])) << i;
-        for (int i = 10; i < 64; ++i) EXPECT_FALSE(std::isfinite(out[i])) << i;
+        EXPECT_EQ(filter_float(input), expected) << bad;
     }
+}
+
+TEST(SpeechBand, OverflowingSampleRestartsTheFilterFromRest) {
+    // 3e38 / G fits a float, but two samples later it stands on the tenfold
+    // tap of the numerator, which overflows: that output is 0 and the filter
+    // starts again from rest with the next sample.
+    std::vector<float> input(64);
+    for (std::size_t i = 0; i < input.size(); ++i) input[i] = 0.5f * std::sin(0.3f * static_cast<float>(i));
+    input[10] = 3e38f;
+    const std::vector<float> out = filter_float(input);
+    for (std::size_t i = 0; i < out.size(); ++i) EXPECT_TRUE(std::isfinite(out[i])) << i;
+    EXPECT_EQ(out[12], 0.0f);
+    const std::vector<float> fresh = filter_float(std::vector<float>(input.begin() + 13, input.end()));
+    EXPECT_EQ(std::vector<float>(out.begin() + 13, out.end()), fresh);
 }

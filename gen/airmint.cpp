@@ -4,7 +4,6 @@
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
 #include <initializer_list>
 #include <iterator>
 #include <utility>
@@ -201,14 +200,22 @@ void note(std::string &first, int letter) {
 }
 
 bool read_voice_file(const std::string &path, int frame_size, std::vector<uint8_t> &bytes, std::string &error) {
-    std::ifstream in(path, std::ios::binary);
+    // Plain reads, so that a directory or a failing device gives an error
+    // instead of an exception.
+    FILE *in = std::fopen(path.c_str(), "rb");
     if (!in) {
         error = "cannot read the voice file '" + path + "': " + std::strerror(errno);
         return false;
     }
-    bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-    if (in.bad()) {
-        error = "cannot read the voice file '" + path + "'";
+    bytes.clear();
+    uint8_t buffer[4096];
+    std::size_t n;
+    while ((n = std::fread(buffer, 1, sizeof buffer, in)) > 0) bytes.insert(bytes.end(), buffer, buffer + n);
+    const int cause = errno;
+    const bool failed = std::ferror(in) != 0;
+    std::fclose(in);
+    if (failed) {
+        error = "cannot read the voice file '" + path + "': " + std::strerror(cause);
         return false;
     }
     if (bytes.empty() || bytes.size() % static_cast<std::size_t>(frame_size) != 0) {

@@ -51,6 +51,8 @@ TEST(Airmint, BadArgumentsGetOneLineAndStatus2) {
         {"--mode", "dn"},
         {"--page", "10:AB"},
         {"--voice", "/nonexistent/voice.bin"},
+        {"--voice", "/"},
+        {"-p", "ysf", "--voice", "/"},
         {"-p", "ysf", "--target", "ELEVENCHARS"},
         {"-p", "ysf", "--mode", "vw", "--position", "51.5,-0.125"},
         {"-p", "ysf", "--position", "10,-179.99999"},

@@ -1,11 +1,11 @@
 #include "voxloom.h"
 
-#include <cerrno>
 #include <climits>
 #include <cstdlib>
 #include <cstring>
 
 #include "codec_unpack.h"
+#include "tool_frame.h"
 
 const char voxloom_short_options[] = "yu:vfh";
 
@@ -151,8 +151,8 @@ bool voxloom_process_record(voxloom_state &state, FILE *input, FILE *output, FIL
         std::fwrite(state.float_samples, sizeof(float), vocoder_frame_samples, output);
     else
         std::fwrite(state.samples, sizeof(short), vocoder_frame_samples, output);
-    if (std::fflush(output) != 0 && errno == EPIPE) return false;
-    return true;
+    state.write_error = flush_stream(output);
+    return state.write_error == 0;
 }
 
 void voxloom_run(voxloom_state &state, FILE *input, FILE *output, FILE *diagnostics) {

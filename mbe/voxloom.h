@@ -59,6 +59,8 @@ struct voxloom_state {
     short samples[vocoder_frame_samples];
     float float_samples[vocoder_frame_samples];
     char err_str[voxloom_error_text_bytes];
+
+    int write_error = 0;  // errno of the write to the output that ended the run, 0 if none
 };
 
 // Acts on one option letter: 'y', 'u' (argument required) and 'f' change the
@@ -79,8 +81,9 @@ void voxloom_start(voxloom_state &state, const voxloom_settings &settings);
 // Reads one frame (plain) or record (tagged) from input, synthesises it, and
 // writes the error text to diagnostics and the 160 samples to output in one
 // write, then flushes output. Returns false when the run is over: end of
-// input before a mode byte or before a frame's first byte, or output's
-// reader gone (EPIPE). A frame cut short by the end of input is decoded with
+// input before a mode byte or before a frame's first byte, or a write to
+// output that failed (its errno in write_error; EPIPE when its reader has
+// gone). A frame cut short by the end of input is decoded with
 // its missing bytes 0. A record of unknown kind reads and discards a frame of
 // the last frame's size and writes the last frame's output again; before any
 // known record there is nothing to repeat and only its mode byte is consumed.

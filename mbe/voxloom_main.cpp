@@ -23,5 +23,6 @@ int main(int argc, char **argv) {
 #endif
     voxloom_start(state, settings);
     voxloom_run(state, stdin, stdout, stderr);
+    if (state.write_error) end_on_write_error(state.write_error);
     return 0;
 }

@@ -38,6 +38,9 @@ void handle_option(int letter, const char *argument, void *) {
 int main(int argc, char **argv) {
     init_stream_frame();
     parse_options(argc, argv, "f:vh", long_options, usage_text, handle_option, nullptr);
-    run_stream_loop(block, 1, sizeof block, [](size_t n) { orbavox_process_block(state, block, n, streams); });
+    run_stream_loop(block, 1, sizeof block, [](size_t n) {
+        orbavox_process_block(state, block, n, streams);
+        send_pending_metadata(streams.fifo);
+    });
     return 0;
 }

@@ -56,7 +56,8 @@ void wait_for(running_program &program, program_result &result, long long deadli
 
 }  // namespace
 
-running_program start_program(const std::string &path, const std::vector<std::string> &args) {
+running_program start_program(const std::string &path, const std::vector<std::string> &args,
+                              const program_setup &setup) {
     signal(SIGPIPE, SIG_IGN);
     int in[2], out[2], err[2];
     if (pipe(in) != 0 || pipe(out) != 0 || pipe(err) != 0) std::abort();
@@ -66,6 +67,13 @@ running_program start_program(const std::string &path, const std::vector<std::st
         dup2(out[1], 1);
         dup2(err[1], 2);
         for (int fd : {in[0], in[1], out[0], out[1], err[0], err[1]}) close(fd);
+        if (!setup.stdout_path.empty()) {
+            const int fd = open(setup.stdout_path.c_str(), O_WRONLY);
+            if (fd < 0) _exit(126);
+            dup2(fd, 1);
+            close(fd);
+        }
+        if (setup.closed_fd >= 0) close(setup.closed_fd);
         std::vector<char *> argv;
         argv.push_back(const_cast<char *>(path.c_str()));
         for (const std::string &a : args) argv.push_back(const_cast<char *>(a.c_str()));
@@ -142,8 +150,8 @@ program_result finish_program(running_program &program, int timeout_ms) {
 }
 
 program_result run_program(const std::string &path, const std::vector<std::string> &args, const std::string &input,
-                           std::size_t chunk_size, int timeout_ms) {
-    running_program program = start_program(path, args);
+                           std::size_t chunk_size, int timeout_ms, const program_setup &setup) {
+    running_program program = start_program(path, args, setup);
     program_result result;
     long long deadline = now_ms() + timeout_ms;
     fcntl(program.in, F_SETFL, fcntl(program.in, F_GETFL) | O_NONBLOCK);

@@ -18,12 +18,18 @@ struct program_result {
     bool timed_out = false;
 };
 
+// How the program's standard descriptors differ from three pipes to the test.
+struct program_setup {
+    int closed_fd = -1;       // a descriptor (0, 1 or 2) left closed in the program, -1 for none
+    std::string stdout_path;  // a file standard output is opened on instead of a pipe ("" for the pipe)
+};
+
 // Runs path with args, writes input to its standard input (in pieces of
 // chunk_size bytes if chunk_size > 0, else all at once), closes it, and
 // collects everything until the process ends. A process still running after
 // timeout_ms is killed and reported as timed out.
 program_result run_program(const std::string &path, const std::vector<std::string> &args, const std::string &input,
-                           std::size_t chunk_size = 0, int timeout_ms = 60000);
+                           std::size_t chunk_size = 0, int timeout_ms = 60000, const program_setup &setup = {});
 
 // A program left running, for tests that talk to it block by block.
 struct running_program {
@@ -33,7 +39,8 @@ struct running_program {
     int err = -1;  // its standard error (read end)
 };
 
-running_program start_program(const std::string &path, const std::vector<std::string> &args);
+running_program start_program(const std::string &path, const std::vector<std::string> &args,
+                              const program_setup &setup = {});
 
 // Writes all of data to the program's standard input; false if the pipe failed.
 bool write_input(running_program &program, const std::string &data);
