@@ -13,6 +13,7 @@
 #include "pocsag_encode.h"
 #include "pocsag_signal.h"
 #include "testing/process.h"
+#include "version.h"
 #include "ysf_encode.h"
 #include "ysf_signal.h"
 
@@ -24,12 +25,12 @@ TEST(Airmint, UsageAndVersion) {
     program_result help = airmint({"-h"});
     EXPECT_EQ(help.exit_code, 0);
     EXPECT_EQ(help.out, "");
-    EXPECT_EQ(help.err.rfind("airmint version 0.3.0\n\nUsage: airmint [options]", 0), 0u) << help.err;
+    EXPECT_EQ(help.err.rfind("airmint version " ZELVANE_VERSION "\n\nUsage: airmint [options]", 0), 0u) << help.err;
     EXPECT_NE(help.err.find("status 2"), std::string::npos);
     for (const char *option : {"-v", "--version"}) {
         program_result version = airmint({option, "-h"});
         EXPECT_EQ(version.exit_code, 0);
-        EXPECT_EQ(version.out, "zelvane version 0.3.0\n");
+        EXPECT_EQ(version.out, "zelvane version " ZELVANE_VERSION "\n");
         EXPECT_EQ(version.err, "");
     }
 }
