@@ -32,6 +32,11 @@ if(ZELVANE_TESTS)
   add_test(NAME man_pages_parse COMMAND ${PROJECT_SOURCE_DIR}/cmake/check-man-pages ${zelvane_man_pages})
   set_tests_properties(man_pages_parse PROPERTIES SKIP_RETURN_CODE 77)
 
+  # The uninstall script removes what an install put in place, and only that.
+  add_test(NAME uninstall_removes_what_was_installed
+    COMMAND ${PROJECT_SOURCE_DIR}/cmake/check-uninstall ${PROJECT_SOURCE_DIR} ${PROJECT_BINARY_DIR})
+  set_tests_properties(uninstall_removes_what_was_installed PROPERTIES RUN_SERIAL TRUE)
+
   # The .deb unpacked into a temporary root: every program in it runs and
   # prints the version line, and the pages and documents are there.
   add_test(NAME deb_package_runs
