@@ -29,7 +29,6 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
-#include <spawn.h>
 #include <sys/ioctl.h>
 #include <sys/syscall.h>
 #include <sys/wait.h>
@@ -47,8 +46,7 @@
 #include <vector>
 
 #include "chain_pipeline.h"
-
-extern char **environ;
+#include "testing/process.h"
 
 namespace {
 
@@ -246,17 +244,7 @@ latency_result measure_stage(const chain_stage &stage, const std::string &input,
     }
     fcntl(out[0], F_SETFL, fcntl(out[0], F_GETFL) | O_NONBLOCK);
     const int null_fd = open("/dev/null", O_WRONLY | O_CLOEXEC);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, in[0], 0);
-    posix_spawn_file_actions_adddup2(&actions, out[1], 1);
-    posix_spawn_file_actions_adddup2(&actions, null_fd, 2);
-    std::vector<char *> argv;
-    for (const std::string &word : stage) argv.push_back(const_cast<char *>(word.c_str()));
-    argv.push_back(nullptr);
-    pid_t pid = -1;
-    if (posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ) != 0) pid = -1;
-    posix_spawn_file_actions_destroy(&actions);
+    const pid_t pid = spawn_process(stage, in[0], out[1], null_fd);
     close(in[0]);
     close(out[1]);
     close(null_fd);

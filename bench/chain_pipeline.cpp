@@ -3,7 +3,6 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <signal.h>
-#include <spawn.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -18,7 +17,7 @@
 #include <fstream>
 #include <iterator>
 
-extern char **environ;
+#include "testing/process.h"
 
 namespace {
 
@@ -29,43 +28,6 @@ double cpu_seconds(const rusage &usage) {
 
 int open_or_null(const std::string &path, int flags) {
     return open(path.empty() ? "/dev/null" : path.c_str(), flags | O_CLOEXEC, 0644);
-}
-
-// Starts one stage with the given descriptors as its standard streams; the
-// descriptors are all close-on-exec, so no stage holds another stage's pipe
-// end open (which would keep a reader from ever seeing the end of input).
-pid_t spawn_stage(const chain_stage &stage, int in, int out, int err) {
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, in, 0);
-    posix_spawn_file_actions_adddup2(&actions, out, 1);
-    posix_spawn_file_actions_adddup2(&actions, err, 2);
-    std::vector<char *> argv;
-    for (const std::string &word : stage) argv.push_back(const_cast<char *>(word.c_str()));
-    argv.push_back(nullptr);
-    pid_t pid = -1;
-    if (posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ) != 0) pid = -1;
-    posix_spawn_file_actions_destroy(&actions);
-    return pid;
-}
-
-// The peak resident set of the process's present program image (VmHWM of
-// /proc/PID/status, KiB), or 0 once it has ended. The kernel's figure at
-// the end (ru_maxrss) also counts the image it was started from, which for
-// a spawned child is a copy of the benchmark itself, so the stage's own
-// peak is watched while it runs.
-long image_peak_kib(pid_t pid) {
-    char path[64];
-    std::snprintf(path, sizeof path, "/proc/%d/status", static_cast<int>(pid));
-    const int fd = open(path, O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return 0;
-    char text[4096];
-    const ssize_t n = read(fd, text, sizeof text - 1);
-    close(fd);
-    if (n <= 0) return 0;
-    text[n] = 0;
-    const char *line = std::strstr(text, "\nVmHWM:");
-    return line ? std::strtol(line + 7, nullptr, 10) : 0;
 }
 
 std::string quoted(const std::string &word) {
@@ -102,7 +64,10 @@ chain_run run_chain(const std::vector<chain_stage> &stages, const std::string &i
             if (pipe2(pipe_fds, O_CLOEXEC) != 0) break;
             out = pipe_fds[1];
         }
-        pids[i] = spawn_stage(stages[i], in, out, err);
+        // The descriptors are all close-on-exec, so no stage holds another
+        // stage's pipe end open (which would keep a reader from ever seeing
+        // the end of input).
+        pids[i] = spawn_process(stages[i], in, out, err);
         close(in);
         close(out);
         in = pipe_fds[0];
@@ -117,7 +82,8 @@ chain_run run_chain(const std::vector<chain_stage> &stages, const std::string &i
     while (running > 0) {
         for (std::size_t i = 0; i < pids.size(); ++i) {
             if (pids[i] <= 0) continue;
-            peaks[i] = std::max(peaks[i], image_peak_kib(pids[i]));
+            // The stage's own peak, watched while it runs (see process_peak_kib).
+            peaks[i] = std::max(peaks[i], process_peak_kib(pids[i]));
             rusage usage{};
             int status = 0;
             const pid_t done = wait4(pids[i], &status, WNOHANG, &usage);

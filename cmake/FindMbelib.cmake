@@ -2,7 +2,7 @@
 #
 # Looks, in this order:
 #   1. under the prefix named by MBELIB_ROOT (CMake variable or environment
-#      variable), and only there when it is set;
+#      variable, see below), and only there when it is set;
 #   2. where the pkg-config module libmbe says;
 #   3. on the usual system and CMAKE_PREFIX_PATH paths.
 # The header is mbelib.h, the library libmbe (shared or static; lib, lib64 or
@@ -12,10 +12,18 @@
 # Sets Mbelib_FOUND, MBELIB_INCLUDE_DIR, MBELIB_LIBRARY, Mbelib_VERSION (from
 # MBELIB_VERSION in the header), and the imported target Mbelib::mbelib.
 
-if(NOT DEFINED MBELIB_ROOT AND DEFINED ENV{MBELIB_ROOT})
-  set(MBELIB_ROOT "$ENV{MBELIB_ROOT}")
-endif()
+# MBELIB_ROOT in the environment counts in an existing build directory too:
+# it replaces the cached value when that is empty, and whenever the
+# environment's value has changed since the last configure. A value given
+# with -DMBELIB_ROOT= stays as long as the environment's value does not
+# change.
 set(MBELIB_ROOT "${MBELIB_ROOT}" CACHE PATH "Install prefix of mbelib (include/mbelib.h, lib/libmbe)")
+if(NOT "$ENV{MBELIB_ROOT}" STREQUAL "")
+  if("${MBELIB_ROOT}" STREQUAL "" OR NOT "$ENV{MBELIB_ROOT}" STREQUAL "${_MBELIB_ENV_ROOT}")
+    set(MBELIB_ROOT "$ENV{MBELIB_ROOT}" CACHE PATH "Install prefix of mbelib (include/mbelib.h, lib/libmbe)" FORCE)
+  endif()
+endif()
+set(_MBELIB_ENV_ROOT "$ENV{MBELIB_ROOT}" CACHE INTERNAL "MBELIB_ROOT of the environment at the last configure")
 
 # A new prefix means a new search: forget what was found under the old one.
 if(NOT "${MBELIB_ROOT}" STREQUAL "${_MBELIB_SEARCHED_ROOT}")

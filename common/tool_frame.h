@@ -8,7 +8,7 @@
 #include <cstddef>
 #include <cstdio>
 
-// Writes "zelvane version 0.3.0\n" to standard output.
+// Writes "zelvane version " ZELVANE_VERSION "\n" to standard output.
 void print_version();
 
 // Writes the program's usage text to standard error; the format has one "%s",

@@ -11,17 +11,18 @@
 #include "quadslice.h"
 #include "test_signal.h"
 #include "testing/process.h"
+#include "version.h"
 
 namespace {
 
 const char quadslice_usage[] =
-    "quadslice version 0.3.0\n\nUsage: quadslice [options]\n\nAvailable options:\n"
+    "quadslice version " ZELVANE_VERSION "\n\nUsage: quadslice [options]\n\nAvailable options:\n"
     " -h, --help      show this message\n -v, --version   print version and exit\n";
 const char duoslice_usage[] =
-    "duoslice version 0.3.0\n\nUsage: duoslice [options]\n\nAvailable options:\n"
+    "duoslice version " ZELVANE_VERSION "\n\nUsage: duoslice [options]\n\nAvailable options:\n"
     " -h, --help      show this message\n -v, --version   print version and exit\n"
     " -i, --invert    invert bits (used e.g in pocsag)\n";
-const char version_line[] = "zelvane version 0.3.0\n";
+const char version_line[] = "zelvane version " ZELVANE_VERSION "\n";
 
 std::string quadslice_reference(const std::vector<float> &samples) {
     auto state = std::make_unique<quadslice_state>();

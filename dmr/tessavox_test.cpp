@@ -17,6 +17,7 @@
 #include "control_fifo.h"
 #include "decoder_fixture.h"
 #include "testing/process.h"
+#include "version.h"
 
 namespace {
 
@@ -25,7 +26,7 @@ using namespace dmr_encode;
 const std::string program = TESSAVOX_PATH;
 
 const std::string usage =
-    "tessavox version 0.3.0\n\nUsage: tessavox [options]\n\nAvailable options:\n"
+    "tessavox version " ZELVANE_VERSION "\n\nUsage: tessavox [options]\n\nAvailable options:\n"
     " -h, --help          show this message\n"
     " -f, --fifo          send metadata to this file\n"
     " -c, --control-fifo  read control messages from this file\n"
@@ -76,7 +77,7 @@ struct fifo_reader {
 TEST(tessavox_options, version_and_help) {
     for (const char *v : {"-v", "--version"}) {
         program_result r = run_program(program, {v}, "");
-        EXPECT_EQ(r.out, "zelvane version 0.3.0\n");
+        EXPECT_EQ(r.out, "zelvane version " ZELVANE_VERSION "\n");
         EXPECT_EQ(r.err, "");
         EXPECT_EQ(r.exit_code, 0);
     }

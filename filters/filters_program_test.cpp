@@ -16,21 +16,22 @@
 #include "rrc_filter.h"
 #include "speech_band.h"
 #include "testing/process.h"
+#include "version.h"
 
 namespace {
 
 const char speechsieve_usage[] =
-    "speechsieve version 0.3.0\n\nUsage: speechsieve [options]\n\nAvailable options:\n"
+    "speechsieve version " ZELVANE_VERSION "\n\nUsage: speechsieve [options]\n\nAvailable options:\n"
     " -h, --help      show this message\n"
     " -f, --float     use 32-bit float in and out (without this flag: 16-bit signed integer)\n"
     " -v, --version   print version and exit\n";
 const char pulsesieve_usage[] =
-    "pulsesieve version 0.3.0\n\nUsage: pulsesieve [options]\n\nAvailable options:\n"
+    "pulsesieve version " ZELVANE_VERSION "\n\nUsage: pulsesieve [options]\n\nAvailable options:\n"
     " -h, --help      show this message\n -v, --version   print version and exit\n";
 const char zeroglide_usage[] =
-    "zeroglide version 0.3.0\n\nUsage: zeroglide [options]\n\nAvailable options:\n"
+    "zeroglide version " ZELVANE_VERSION "\n\nUsage: zeroglide [options]\n\nAvailable options:\n"
     " -h, --help      show this message\n -v, --version   print version and exit\n";
-const char version_line[] = "zelvane version 0.3.0\n";
+const char version_line[] = "zelvane version " ZELVANE_VERSION "\n";
 const char float_notice[] = "speechsieve: switching to floating point operation\n";
 
 // One way of running a filter program: its options, what it prints on

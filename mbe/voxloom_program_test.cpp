@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "testing/process.h"
+#include "version.h"
 
 namespace {
 
@@ -17,7 +18,7 @@ const std::string silent = SILENT_VOXLOOM_PATH;
 const std::string notice = "voxloom: built without mbelib: no vocoder, the output is silence\n";
 
 const char usage_text[] =
-    "voxloom version 0.3.0\n\nUsage: voxloom [options]\n\nAvailable options:\n"
+    "voxloom version " ZELVANE_VERSION "\n\nUsage: voxloom [options]\n\nAvailable options:\n"
     " -h, --help              show this message\n"
     " -v, --version           print version and exit\n"
     " -u, --unvoiced-quality  set mbelib unvoide quality level (higher values require more cpu; default: 1)\n"
@@ -46,11 +47,11 @@ TEST(VoxloomProgram, VersionAndUsage) {
         std::string out;
         std::string err;
     } cases[] = {
-        {{"-v"}, "zelvane version 0.3.0\n", ""},
-        {{"--version"}, "zelvane version 0.3.0\n", ""},
+        {{"-v"}, "zelvane version " ZELVANE_VERSION "\n", ""},
+        {{"--version"}, "zelvane version " ZELVANE_VERSION "\n", ""},
         {{"-h"}, "", usage_text},
         {{"--help"}, "", usage_text},
-        {{"-v", "-h"}, "zelvane version 0.3.0\n", ""},
+        {{"-v", "-h"}, "zelvane version " ZELVANE_VERSION "\n", ""},
         {{"-h", "-v"}, "", usage_text},
         {{"-y", "-u", "9", "-h"},
          "",

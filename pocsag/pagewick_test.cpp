@@ -6,11 +6,12 @@
 
 #include "pocsag_encode.h"
 #include "testing/process.h"
+#include "version.h"
 
 namespace {
 
 const std::string usage =
-    "pagewick version 0.3.0\n\nUsage: pagewick [options]\n\nAvailable options:\n"
+    "pagewick version " ZELVANE_VERSION "\n\nUsage: pagewick [options]\n\nAvailable options:\n"
     " -h, --help      show this message\n -v, --version   print version and exit\n";
 
 std::string bytes_of(const std::vector<uint8_t> &bits) { return std::string(bits.begin(), bits.end()); }
@@ -21,11 +22,11 @@ TEST(Pagewick, VersionAndUsage) {
         std::string out, err;
     };
     const option_case cases[] = {
-        {{"-v"}, "zelvane version 0.3.0\n", ""},
-        {{"--version"}, "zelvane version 0.3.0\n", ""},
+        {{"-v"}, "zelvane version " ZELVANE_VERSION "\n", ""},
+        {{"--version"}, "zelvane version " ZELVANE_VERSION "\n", ""},
         {{"-h"}, "", usage},
         {{"--help"}, "", usage},
-        {{"-v", "-h"}, "zelvane version 0.3.0\n", ""},
+        {{"-v", "-h"}, "zelvane version " ZELVANE_VERSION "\n", ""},
         {{"-h", "-v"}, "", usage},
     };
     for (const option_case &c : cases) {

@@ -14,13 +14,14 @@
 #include "orbavox.h"
 #include "testing/process.h"
 #include "ysf_encode.h"
+#include "version.h"
 
 namespace {
 
 const std::string program = ORBAVOX_PATH;
 
 const std::string usage =
-    "orbavox version 0.3.0\n\nUsage: orbavox [options]\n\nAvailable options:\n"
+    "orbavox version " ZELVANE_VERSION "\n\nUsage: orbavox [options]\n\nAvailable options:\n"
     " -h, --help      show this message\n"
     " -f, --fifo      send metadata to this file\n"
     " -v, --version   print version and exit\n";
@@ -79,11 +80,11 @@ TEST(OrbavoxProgram, VersionAndUsage) {
         std::vector<std::string> args;
         std::string out, err;
     } cases[] = {
-        {{"-v"}, "zelvane version 0.3.0\n", ""},
-        {{"--version"}, "zelvane version 0.3.0\n", ""},
+        {{"-v"}, "zelvane version " ZELVANE_VERSION "\n", ""},
+        {{"--version"}, "zelvane version " ZELVANE_VERSION "\n", ""},
         {{"-h"}, "", usage},
         {{"--help"}, "", usage},
-        {{"-v", "-h"}, "zelvane version 0.3.0\n", ""},
+        {{"-v", "-h"}, "zelvane version " ZELVANE_VERSION "\n", ""},
         {{"-h", "-v"}, "", usage},
     };
     for (const option_case &c : cases) {

@@ -3,14 +3,19 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
+#include <spawn.h>
 #include <sys/wait.h>
 #include <time.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <fstream>
 #include <sstream>
+
+extern char **environ;
 
 namespace {
 
@@ -36,6 +41,10 @@ void drain_once(int &fd, std::string &into) {
 }
 
 void wait_for(running_program &program, program_result &result, long long deadline) {
+    if (program.pid < 0) {  // never started: reported as a shell reports it
+        result.exit_code = 127;
+        return;
+    }
     int status = 0;
     for (;;) {
         pid_t r = waitpid(program.pid, &status, WNOHANG);
@@ -56,37 +65,59 @@ void wait_for(running_program &program, program_result &result, long long deadli
 
 }  // namespace
 
+pid_t spawn_process(const std::vector<std::string> &argv, int in, int out, int err, const program_setup &setup) {
+    if (argv.empty()) return -1;
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, in, 0);
+    posix_spawn_file_actions_adddup2(&actions, out, 1);
+    posix_spawn_file_actions_adddup2(&actions, err, 2);
+    if (!setup.stdout_path.empty())
+        posix_spawn_file_actions_addopen(&actions, 1, setup.stdout_path.c_str(), O_WRONLY, 0);
+    if (setup.closed_fd >= 0) posix_spawn_file_actions_addclose(&actions, setup.closed_fd);
+    posix_spawnattr_t attributes;
+    posix_spawnattr_init(&attributes);
+    sigset_t default_signals;
+    sigemptyset(&default_signals);
+    sigaddset(&default_signals, SIGPIPE);
+    posix_spawnattr_setsigdefault(&attributes, &default_signals);
+    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGDEF);
+    std::vector<char *> words;
+    for (const std::string &word : argv) words.push_back(const_cast<char *>(word.c_str()));
+    words.push_back(nullptr);
+    pid_t pid = -1;
+    if (posix_spawn(&pid, words[0], &actions, &attributes, words.data(), environ) != 0) pid = -1;
+    posix_spawnattr_destroy(&attributes);
+    posix_spawn_file_actions_destroy(&actions);
+    return pid;
+}
+
+long process_peak_kib(pid_t pid) {
+    char path[64];
+    std::snprintf(path, sizeof path, "/proc/%d/status", static_cast<int>(pid));
+    const int fd = open(path, O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return -1;
+    char text[4096];
+    const ssize_t n = read(fd, text, sizeof text - 1);
+    close(fd);
+    if (n <= 0) return -1;
+    text[n] = 0;
+    const char *line = std::strstr(text, "\nVmHWM:");
+    return line ? std::strtol(line + 7, nullptr, 10) : -1;
+}
+
 running_program start_program(const std::string &path, const std::vector<std::string> &args,
                               const program_setup &setup) {
     signal(SIGPIPE, SIG_IGN);
     int in[2], out[2], err[2];
-    if (pipe(in) != 0 || pipe(out) != 0 || pipe(err) != 0) std::abort();
-    pid_t pid = fork();
-    if (pid == 0) {
-        dup2(in[0], 0);
-        dup2(out[1], 1);
-        dup2(err[1], 2);
-        for (int fd : {in[0], in[1], out[0], out[1], err[0], err[1]}) close(fd);
-        if (!setup.stdout_path.empty()) {
-            const int fd = open(setup.stdout_path.c_str(), O_WRONLY);
-            if (fd < 0) _exit(126);
-            dup2(fd, 1);
-            close(fd);
-        }
-        if (setup.closed_fd >= 0) close(setup.closed_fd);
-        std::vector<char *> argv;
-        argv.push_back(const_cast<char *>(path.c_str()));
-        for (const std::string &a : args) argv.push_back(const_cast<char *>(a.c_str()));
-        argv.push_back(nullptr);
-        signal(SIGPIPE, SIG_DFL);
-        execv(path.c_str(), argv.data());
-        _exit(127);
-    }
+    if (pipe2(in, O_CLOEXEC) != 0 || pipe2(out, O_CLOEXEC) != 0 || pipe2(err, O_CLOEXEC) != 0) std::abort();
+    std::vector<std::string> argv{path};
+    argv.insert(argv.end(), args.begin(), args.end());
+    running_program program;
+    program.pid = spawn_process(argv, in[0], out[1], err[1], setup);
     close(in[0]);
     close(out[1]);
     close(err[1]);
-    running_program program;
-    program.pid = pid;
     program.in = in[1];
     program.out = out[0];
     program.err = err[0];
@@ -131,7 +162,7 @@ program_result finish_program(running_program &program, int timeout_ms) {
     while (program.out >= 0 || program.err >= 0) {
         long long left = deadline - now_ms();
         if (left <= 0) {
-            kill(program.pid, SIGKILL);
+            if (program.pid > 0) kill(program.pid, SIGKILL);
             result.timed_out = true;
             break;
         }
@@ -161,7 +192,7 @@ program_result run_program(const std::string &path, const std::vector<std::strin
     while (program.in >= 0 || program.out >= 0 || program.err >= 0) {
         long long left = deadline - now_ms();
         if (left <= 0) {
-            kill(program.pid, SIGKILL);
+            if (program.pid > 0) kill(program.pid, SIGKILL);
             result.timed_out = true;
             break;
         }

@@ -1,7 +1,9 @@
 #pragma once
-// Test support: run a program of the suite as a real process joined to the
-// test by pipes, feed its standard input and collect its standard output,
-// standard error and exit status.
+// Running programs of the suite as real processes: for the end-to-end tests
+// (joined to the test by pipes, fed their standard input, their standard
+// output, standard error and exit status collected) and for the benchmarks
+// (spawn_process and process_peak_kib), so that every process the suite's
+// tests and benchmarks start is started in one way.
 
 #include <sys/types.h>
 
@@ -10,18 +12,34 @@
 #include <string>
 #include <vector>
 
-struct program_result {
-    std::string out;
-    std::string err;
-    int exit_code = -1;  // exit status, or -1 if the process did not exit normally
-    int signal = 0;      // the signal that ended it, 0 if none
-    bool timed_out = false;
-};
-
 // How the program's standard descriptors differ from three pipes to the test.
 struct program_setup {
     int closed_fd = -1;       // a descriptor (0, 1 or 2) left closed in the program, -1 for none
     std::string stdout_path;  // a file standard output is opened on instead of a pipe ("" for the pipe)
+};
+
+// Starts argv[0] (a path, not searched on PATH) with the words of argv as its
+// arguments and in, out and err as its standard input, output and error. The
+// descriptors should be close-on-exec in the caller (pipe2 with O_CLOEXEC, or
+// open with O_CLOEXEC), so that the program holds no other process's pipe
+// end open. SIGPIPE has its default action in the program even where the
+// caller ignores it. setup can send standard output to a file instead, or
+// leave one standard descriptor closed. Returns the process id, or -1 if it
+// could not be started.
+pid_t spawn_process(const std::vector<std::string> &argv, int in, int out, int err, const program_setup &setup = {});
+
+// The peak resident set size of a running process's present program image
+// (VmHWM of /proc/PID/status) in KiB, or -1 once it has ended. Taken while it
+// runs: the kernel's figure at the end (ru_maxrss) also counts the image it
+// was started from, a copy of the caller.
+long process_peak_kib(pid_t pid);
+
+struct program_result {
+    std::string out;
+    std::string err;
+    int exit_code = -1;  // exit status, -1 if the process did not exit normally, 127 if it could not start
+    int signal = 0;      // the signal that ended it, 0 if none
+    bool timed_out = false;
 };
 
 // Runs path with args, writes input to its standard input (in pieces of
