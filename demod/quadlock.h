@@ -17,11 +17,11 @@
 //   would take hundreds of symbols from a bad start at this small roll-off,
 //   where the pulse carries little timing information between symbols.
 //   Once locked the search stops and the loop narrows.
-// - Levels: while acquiring, the mean and variance of the filter output
-//   (four equally likely levels); once locked, the DC offset and the outer
-//   level follow the decided symbols (least mean squares over all four
-//   levels), with the mean and variance as a fallback that catches a sudden
-//   change of level within a few symbols.
+// - Levels: the DC offset and the outer level follow the decided symbols
+//   (least mean squares over all four levels; quick while acquiring, and
+//   for each candidate instant of its own), with the mean and variance of
+//   the filter output as a fallback that catches a sudden change of level
+//   within a few symbols.
 
 #include <cstdint>
 
@@ -44,10 +44,12 @@ struct quadlock_loop {
     double distance = 0.05;        // running mean square distance from the nearest level, over outer squared
     bool locked = false;
     int32_t symbols = 0;  // taken since the last reset, up to 1000
-    // Acquisition: per candidate instant, the running mean square of its
-    // filter output and of its distance from the nearest level; symbols
-    // since acquisition began, and symbols until the next jump may come.
-    double search_square[quadlock_search_instants] = {};
+    // Acquisition: per candidate instant, its DC offset and outer level and
+    // the running mean square distance of its values from the levels;
+    // symbols since acquisition began, and symbols until the next jump may
+    // come.
+    double search_dc[quadlock_search_instants] = {};
+    double search_outer[quadlock_search_instants] = {};
     double search_distance[quadlock_search_instants] = {0.05, 0.05, 0.05, 0.05, 0.05};
     int32_t acquiring_symbols = 0;
     int32_t search_hold = 0;
