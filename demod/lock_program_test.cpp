@@ -103,25 +103,33 @@ TEST(LockPrograms, HelpVersionAndRate) {
     }
 }
 
-// A System Fusion transmission that starts 40 symbols before its first
-// frame, at any fraction of a symbol, after half a second of receiver
-// noise: the first frame (its sync, the header's FICH and call signs) comes
-// out exactly. This is the acquisition a receiver needs for a transmission
-// caught mid-air; the slicer takes hundreds of symbols.
+// A transmission that starts 40 symbols before its first frame or burst
+// (System Fusion: after 480 idle symbols; DMR: after two idle burst pairs of
+// 288 symbols), at any fraction of a symbol, after half a second of
+// receiver noise: the first frame (its sync, the header's FICH and call
+// signs), or the first two bursts (the voice header and its slot's CACH),
+// come out exactly. This is the acquisition a receiver needs for a
+// transmission caught mid-air; the slicer takes hundreds of symbols.
 TEST(LockPrograms, QuadlockLocksWithinTheFirstSyncAtAnyPhase) {
-    const std::string sent = airmint({"-p", "ysf", "-o", "symbols"});
-    const std::size_t lead = 480, frame = 480, start = lead - 40;
+    const struct {
+        const char *protocol;
+        std::size_t lead, length;
+    } transmissions[] = {{"ysf", 480, 480}, {"dmr", 576, 288}};
     const std::string noise = noise_samples(24000, 0.6, 7);
-    for (const char *phase : {"0", "0.1", "0.2", "0.3", "0.4", "0.5", "0.6", "0.7", "0.8", "0.9"}) {
-        for (const char *level : {"1", "0.3", "3"}) {
-            SCOPED_TRACE(std::string("phase ") + phase + " amplitude " + level);
-            const std::string baseband = airmint(
-                {"-p", "ysf", "--roll-off", "0.2", "--phase", phase, "--amplitude", level, "--snr", "20"});
-            const program_result r = run_clean(QUADLOCK_PATH, {}, noise + baseband.substr(start * symbol_bytes));
-            // Symbol s of the transmission comes out near 2400 + s - start;
-            // the timing wanders a little in the noise before it.
-            const long shift = 2400 - static_cast<long>(start);
-            EXPECT_EQ(errors_at_best_shift(sent, r.out, lead, lead + frame, shift - 10, shift + 10), 0u);
+    for (const auto &t : transmissions) {
+        const std::string sent = airmint({"-p", t.protocol, "-o", "symbols"});
+        const std::size_t start = t.lead - 40;
+        for (const char *phase : {"0", "0.1", "0.2", "0.3", "0.4", "0.5", "0.6", "0.7", "0.8", "0.9"}) {
+            for (const char *level : {"1", "0.3", "3"}) {
+                SCOPED_TRACE(std::string(t.protocol) + " phase " + phase + " amplitude " + level);
+                const std::string baseband = airmint(
+                    {"-p", t.protocol, "--roll-off", "0.2", "--phase", phase, "--amplitude", level, "--snr", "20"});
+                const program_result r = run_clean(QUADLOCK_PATH, {}, noise + baseband.substr(start * symbol_bytes));
+                // Symbol s of the transmission comes out near 2400 + s - start;
+                // the timing wanders a little in the noise before it.
+                const long shift = 2400 - static_cast<long>(start);
+                EXPECT_EQ(errors_at_best_shift(sent, r.out, t.lead, t.lead + t.length, shift - 10, shift + 10), 0u);
+            }
         }
     }
 }
