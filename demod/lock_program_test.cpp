@@ -93,6 +93,7 @@ TEST(LockPrograms, HelpVersionAndRate) {
         {DUOLOCK_PATH, {"--version"}, version_line, ""},
         {DUOLOCK_PATH, {"-ir", "512", "-v"}, version_line, ""},
         {DUOLOCK_PATH, {"--rate", "300", "-v"}, version_line, "rate 300 unknown, using 1200\n"},
+        {DUOLOCK_PATH, {"-r", "2400", "-r", "1200x", "-v"}, version_line, "rate 1200x unknown, using 2400\n"},
     };
     for (const auto &c : cases) {
         const program_result r = run_program(c.path, c.args, as_bytes(std::vector<float>(100, 0.0f)));
