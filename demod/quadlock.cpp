@@ -26,8 +26,10 @@ constexpr loop_gains acquiring = {0.2, 0.0, 1.0 / 8.0};
 constexpr loop_gains tracking = {0.04, 0.0006, 1.0 / 32.0};
 
 // Mean square distance from the nearest level, in units of the outer level
-// squared, below which the loop narrows and above which it widens again.
-// Values spread evenly between the levels give 1/27.
+// squared, below which the loop may lock (and narrow; see update_lock) and
+// above which it unlocks and widens again. Values spread evenly between the
+// levels give 1/27; noise alone, with levels fitted to it, some 0.03 to 0.05,
+// which is why locking also asks for a contrast between instants.
 constexpr double lock_below = 0.03, unlock_above = 0.05;
 
 // The decision of a value relative to the DC offset, in units of the outer
