@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "demod_stream.h"
 #include "duolock.h"
 #include "tool_frame.h"
 
@@ -25,8 +26,6 @@ const struct option long_options[] = {
 };
 
 duolock_state state;
-float block[duolock_block_size];
-uint8_t bits[duolock_max_bits];
 
 // A rate other than the three keeps the rate set before (the default 1200)
 // and says so: a receiver set to a rate it cannot take would otherwise
@@ -42,23 +41,12 @@ void handle_option(int letter, const char *argument, void *context) {
     }
 }
 
-// The standard streams get static buffers so that nothing is allocated; a
-// large input buffer takes whatever the pipe holds in one read, while fread
-// still returns each block as soon as it is complete.
-char input_buffer[65536];
-char output_buffer[4096];
-
 }  // namespace
 
 int main(int argc, char **argv) {
     init_stream_frame();
-    std::setvbuf(stdin, input_buffer, _IOFBF, sizeof input_buffer);
-    std::setvbuf(stdout, output_buffer, _IOFBF, sizeof output_buffer);
+    use_static_stream_buffers();
     parse_options(argc, argv, "hvir:", long_options, usage_format, handle_option, &state);
-    run_stream_loop(block, sizeof block[0], duolock_block_size, [](std::size_t n) {
-        const int32_t produced = duolock_block(state, block, static_cast<int32_t>(n), bits);
-        std::fwrite(bits, 1, static_cast<std::size_t>(produced), stdout);
-        flush_output();
-    });
+    run_demodulator<duolock_state, duolock_block_size, duolock_max_bits>(state, duolock_block);
     return 0;
 }

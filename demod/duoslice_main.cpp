@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "demod_stream.h"
 #include "duoslice.h"
 #include "tool_frame.h"
 
@@ -20,30 +21,17 @@ const struct option long_options[] = {
 };
 
 duoslice_state state;
-float block[duoslice_block_size];
-uint8_t bits[duoslice_max_bits];
 
 void handle_option(int letter, const char *, void *context) {
     if (letter == 'i') static_cast<duoslice_state *>(context)->invert = true;
 }
 
-// The standard streams get static buffers so that nothing is allocated; a
-// large input buffer takes whatever the pipe holds in one read, while fread
-// still returns each block as soon as it is complete.
-char input_buffer[65536];
-char output_buffer[4096];
-
 }  // namespace
 
 int main(int argc, char **argv) {
     init_stream_frame();
-    std::setvbuf(stdin, input_buffer, _IOFBF, sizeof input_buffer);
-    std::setvbuf(stdout, output_buffer, _IOFBF, sizeof output_buffer);
+    use_static_stream_buffers();
     parse_options(argc, argv, "hvi", long_options, usage_format, handle_option, &state);
-    run_stream_loop(block, sizeof block[0], duoslice_block_size, [](std::size_t n) {
-        const int32_t produced = duoslice_block(state, block, static_cast<int32_t>(n), bits);
-        std::fwrite(bits, 1, static_cast<std::size_t>(produced), stdout);
-        flush_output();
-    });
+    run_demodulator<duoslice_state, duoslice_block_size, duoslice_max_bits>(state, duoslice_block);
     return 0;
 }

@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "demod_stream.h"
 #include "quadslice.h"
 #include "tool_frame.h"
 
@@ -18,26 +19,13 @@ const struct option long_options[] = {
 };
 
 quadslice_state state;
-float block[quadslice_block_size];
-uint8_t symbols[quadslice_max_symbols];
-
-// The standard streams get static buffers so that nothing is allocated; a
-// large input buffer takes whatever the pipe holds in one read, while fread
-// still returns each block as soon as it is complete.
-char input_buffer[65536];
-char output_buffer[4096];
 
 }  // namespace
 
 int main(int argc, char **argv) {
     init_stream_frame();
-    std::setvbuf(stdin, input_buffer, _IOFBF, sizeof input_buffer);
-    std::setvbuf(stdout, output_buffer, _IOFBF, sizeof output_buffer);
+    use_static_stream_buffers();
     parse_options(argc, argv, "hv", long_options, usage_format, nullptr, nullptr);
-    run_stream_loop(block, sizeof block[0], quadslice_block_size, [](std::size_t n) {
-        const int32_t produced = quadslice_block(state, block, static_cast<int32_t>(n), symbols);
-        std::fwrite(symbols, 1, static_cast<std::size_t>(produced), stdout);
-        flush_output();
-    });
+    run_demodulator<quadslice_state, quadslice_block_size, quadslice_max_symbols>(state, quadslice_block);
     return 0;
 }
