@@ -3,7 +3,11 @@
 namespace {
 constexpr int line_bytes = 16;
 
+// Writes one line of k bytes (1..16; held to that range so the text buffer
+// is never overrun).
 void dump_line(FILE *err, const unsigned char *bytes, int k) {
+    if (k < 0) k = 0;
+    if (k > line_bytes) k = line_bytes;
     char text[line_bytes + 1];
     for (int i = 0; i < k; ++i) {
         std::fprintf(err, "%02X ", bytes[i]);
