@@ -46,7 +46,9 @@ bool ysf_call(const line_fields &fields, call_event &event) {
     event.down = sign("down");
     event.radio = field_or(fields, "radio");
     parse_position(fields, event);
-    return !event.ysf_source.empty() || !event.ysf_target.empty();
+    // The header carries the call signs before any communication frame has
+    // told the mode; the call starts with the first communication frame.
+    return !event.mode.empty() && (!event.ysf_source.empty() || !event.ysf_target.empty());
 }
 
 bool same_call(const call_event &a, const call_event &b) {
@@ -71,9 +73,7 @@ std::vector<call_event> track_line(call_tracker &tracker, std::string_view line,
     line_fields fields = split_fields(line);
     const char *protocol = tracker.protocol == event_protocol::dmr ? "DMR" : "YSF";
     if (field_or(fields, "protocol") != protocol) return {};
-    if (tracker.protocol == event_protocol::dmr &&
-        (!has_field(fields, "slot") || number_or_zero(field_or(fields, "slot")) != tracker.slot))
-        return {};
+    if (tracker.protocol == event_protocol::dmr && field_or(fields, "slot") != std::to_string(tracker.slot)) return {};
 
     call_event call;
     call.protocol = tracker.protocol;
