@@ -268,4 +268,144 @@ TEST_P(InputForms, EveryProtocolDecodedOnceInEitherPolarity) {
 INSTANTIATE_TEST_SUITE_P(Zelvane, InputForms, ::testing::ValuesIn(input_cases),
                          [](const auto &info) { return std::string(info.param.name); });
 
+// A 1200 bits/s POCSAG transmission labelled with another sample rate plays
+// at another bit rate: at 20480 samples/s it is 512 bits/s, at 96000 2400.
+TEST_F(ZelvaneTest, PocsagAtEveryRateInEitherPolarity) {
+    for (int baud : {512, 1200, 2400}) {
+        for (bool invert : {false, true}) {
+            std::vector<std::string> args = {"-p", "pocsag", "--page", "2000000:Rate " + std::to_string(baud), "--amplitude", "0.5"};
+            if (invert) args.push_back("--invert");
+            std::vector<float> s = silence(0.2);
+            append(s, airmint(args));
+            write_sound(dir + "/p.wav", s, 48000 * baud / 1200, SF_FORMAT_WAV | SF_FORMAT_PCM_16);
+            for (const char *path : {"--exact", "-j"}) {
+                SCOPED_TRACE(std::to_string(baud) + (invert ? " inverted " : " ") + path);
+                program_result r = run_program(zelvane, {"-j", path, dir + "/p.wav"}, "");
+                EXPECT_EQ(r.exit_code, 0);
+                auto pages = events_with(r.out, {"\"baud\":" + std::to_string(baud) + ",\"address\":2000000",
+                                                 "\"message\":\"Rate " + std::to_string(baud) + "\""});
+                EXPECT_EQ(pages.size(), 1u) << r.out;
+                EXPECT_EQ(lines_of(r.out).size(), 1u) << r.out;
+            }
+        }
+    }
+}
+
+// Off-air recordings of a paging network (see testdata/README.md), decoded
+// as an independent decoder decodes them.
+TEST_F(ZelvaneTest, RealPocsagRecordings) {
+    const std::string data = ZELVANE_TESTDATA;
+    program_result slow = run_program(zelvane, {"-j", data + "/pocsag_network_512.flac"}, "");
+    EXPECT_EQ(slow.exit_code, 0);
+    EXPECT_EQ(events_with(slow.out, {"\"baud\":512,\"address\":273040,", "\"message\":\"512 B SIDE ZZZZZZ\"}"}).size(), 1u)
+        << slow.out;
+    program_result fast = run_program(zelvane, {"-j", data + "/pocsag_network_1200.flac"}, "");
+    EXPECT_EQ(fast.exit_code, 0);
+    EXPECT_EQ(events_with(fast.out, {"\"baud\":1200,\"address\":273040,",
+                                     "\"message\":\"+++TIME=0008300324+++TIME=0008300324\"}"})
+                  .size(),
+              1u)
+        << fast.out;
+}
+
+TEST_F(ZelvaneTest, RepeatedPageWithinASecondIsOneEvent) {
+    std::vector<float> s = airmint({"-p", "pocsag", "--page", "55:Same", "--page", "55:Same", "--page", "56:Other"});
+    append(s, silence(1.5));
+    append(s, airmint({"-p", "pocsag", "--page", "55:Same"}));
+    program_result r = run_program(zelvane, {"-j", "-f", "f32", "-r", "48000"}, as_bytes(s));
+    auto same = events_with(r.out, {"\"address\":55,", "\"message\":\"Same\""});
+    ASSERT_EQ(same.size(), 2u) << r.out;  // twice in the first transmission, once in the second
+    EXPECT_GT(json_number(same[1], "time") - json_number(same[0], "time"), 1.0);
+    EXPECT_EQ(events_with(r.out, {"\"address\":56,", "\"message\":\"Other\""}).size(), 1u) << r.out;
+}
+
+struct wav_facts {
+    bool readable = false;
+    int rate = 0, channels = 0, format = 0;
+    long long frames = 0, file_bytes = 0;
+    uint32_t riff_size = 0, data_size = 0;
+};
+
+wav_facts wav_file(const std::string &path) {
+    wav_facts f;
+    std::string bytes = read_file(path);
+    f.file_bytes = static_cast<long long>(bytes.size());
+    if (bytes.size() >= 44) {
+        std::memcpy(&f.riff_size, bytes.data() + 4, 4);
+        size_t data = bytes.find("data");
+        if (data != std::string::npos && data + 8 <= bytes.size()) std::memcpy(&f.data_size, bytes.data() + data + 4, 4);
+    }
+    SF_INFO info{};
+    SNDFILE *sf = sf_open(path.c_str(), SFM_READ, &info);
+    if (!sf) return f;
+    f.readable = true;
+    f.rate = info.samplerate;
+    f.channels = info.channels;
+    f.format = info.format;
+    f.frames = info.frames;
+    sf_close(sf);
+    return f;
+}
+
+void expect_whole_speech_file(const std::string &path) {
+    wav_facts f = wav_file(path);
+    SCOPED_TRACE(path);
+    ASSERT_TRUE(f.readable);
+    EXPECT_EQ(f.rate, 8000);
+    EXPECT_EQ(f.channels, 1);
+    EXPECT_EQ(f.format, SF_FORMAT_WAV | SF_FORMAT_PCM_16);
+    EXPECT_GT(f.frames, 0);
+    EXPECT_EQ(f.riff_size, f.file_bytes - 8);
+    EXPECT_EQ(f.data_size, 2 * f.frames);
+    EXPECT_EQ(f.file_bytes, 44 + 2 * f.frames);
+}
+
+std::vector<std::string> files_in(const std::string &dir) {
+    program_result r = run_program("/bin/ls", {dir}, "");
+    return lines_of(r.out);
+}
+
+// Calls in both DMR slots at once, and a System Fusion call: each call gets
+// its own events and its own speech file; the inverted signal gives the same
+// and never a file of the wrong polarity's garbage.
+TEST_F(ZelvaneTest, CallsOfBothSlotsAndTheirSpeechFiles) {
+    for (bool invert : {false, true}) {
+        SCOPED_TRACE(invert ? "inverted" : "normal");
+        std::vector<std::string> dmr = {"--slot", "0", "--target", "9", "--source", "2001", "--superframes", "3",
+                                        "--other-call", "--other-direct", "--other-target", "3100", "--other-source",
+                                        "2002", "--other-superframes", "2", "--other-delay", "4", "--snr", "25", "--ppm", "40"};
+        std::vector<std::string> ysf = {"-p", "ysf", "--source", "N0CALL", "--target", "ALL", "--frames", "20", "--ppm", "-40"};
+        if (invert) {
+            dmr.push_back("--invert");
+            ysf.push_back("--invert");
+        }
+        std::vector<float> s = airmint(dmr);
+        append(s, silence(0.5));
+        append(s, airmint(ysf));
+        std::string audio = dir + (invert ? "/inverted" : "/normal");
+        program_result r = run_program(zelvane, {"-j", "-a", audio, "-f", "f32", "-r", "48000"}, as_bytes(s));
+        EXPECT_EQ(r.exit_code, 0) << r.err;
+        auto slot0 = events_with(r.out, {"\"slot\":0,\"type\":\"group\",\"source\":2001,\"target\":9"});
+        auto slot1 = events_with(r.out, {"\"slot\":1,\"type\":\"direct\",\"source\":2002,\"target\":3100"});
+        ASSERT_EQ(slot0.size(), 2u) << r.out;  // call, call-end
+        ASSERT_EQ(slot1.size(), 2u) << r.out;
+        EXPECT_NE(slot0[1].find("call-end"), std::string::npos);
+        EXPECT_NE(slot1[1].find("call-end"), std::string::npos);
+        EXPECT_LT(json_number(slot0[0], "time"), json_number(slot1[1], "time"));  // the calls overlap
+        EXPECT_LT(json_number(slot1[0], "time"), json_number(slot0[1], "time"));
+
+        std::vector<std::string> files = files_in(audio);
+        ASSERT_EQ(files.size(), 3u) << r.out;
+        EXPECT_NE(files[0].find("-DMR-slot0-2001-to-9.wav"), std::string::npos) << files[0];
+        EXPECT_NE(files[1].find("-DMR-slot1-2002-to-3100.wav"), std::string::npos) << files[1];
+        EXPECT_NE(files[2].find("-YSF-N0CALL-to-ALL.wav"), std::string::npos) << files[2];
+        for (const std::string &f : files) expect_whole_speech_file(audio + "/" + f);
+        // A superframe carries 6 bursts of three 20 ms frames: slot 0's three
+        // superframes are 1.08 s of speech, slot 1's two 0.72 s; all of it,
+        // and nothing of the other slot, within one burst.
+        EXPECT_NEAR(static_cast<double>(wav_file(audio + "/" + files[0]).frames) / 8000, 1.08, 0.061);
+        EXPECT_NEAR(static_cast<double>(wav_file(audio + "/" + files[1]).frames) / 8000, 0.72, 0.061);
+    }
+}
+
 }  // namespace
