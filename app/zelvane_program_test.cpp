@@ -15,7 +15,9 @@
 #include <fstream>
 #include <functional>
 #include <numbers>
+#include <limits>
 #include <random>
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -406,6 +408,147 @@ TEST_F(ZelvaneTest, CallsOfBothSlotsAndTheirSpeechFiles) {
         EXPECT_NEAR(static_cast<double>(wav_file(audio + "/" + files[0]).frames) / 8000, 1.08, 0.061);
         EXPECT_NEAR(static_cast<double>(wav_file(audio + "/" + files[1]).frames) / 8000, 0.72, 0.061);
     }
+}
+
+// The pids of a running process's children.
+std::vector<pid_t> children_of(pid_t pid) {
+    std::vector<pid_t> pids;
+    std::string text = read_file("/proc/" + std::to_string(pid) + "/task/" + std::to_string(pid) + "/children");
+    size_t at = 0;
+    while (at < text.size()) {
+        size_t space = text.find(' ', at);
+        if (space == std::string::npos) space = text.size();
+        if (space > at) pids.push_back(std::atoi(text.substr(at, space - at).c_str()));
+        at = space + 1;
+    }
+    return pids;
+}
+
+// Reads the program's output until it holds needle (or timeout).
+std::string read_until(running_program &p, const std::string &needle, int timeout_ms) {
+    std::string out;
+    for (int waited = 0; out.find(needle) == std::string::npos && waited < timeout_ms; waited += 100)
+        out += read_output(p, 1, 100);
+    return out;
+}
+
+// Ctrl-C in the middle of a call read from a pipe: the call ends, every child
+// is gone, the speech file is whole, and the status tells of the interrupt.
+TEST_F(ZelvaneTest, InterruptEndsChildrenAndLeavesWholeFiles) {
+    std::vector<float> call = airmint({"--source", "2001", "--target", "9", "--superframes", "20"});
+    running_program p = start_program(zelvane, {"-j", "-a", dir, "-f", "f32", "-r", "48000"});
+    // Half the call, and the pipe stays open as a receiver's would.
+    ASSERT_TRUE(write_input(p, as_bytes(std::vector<float>(call.begin(), call.begin() + call.size() / 2))));
+    std::string out = read_until(p, "\"target\":9}\n", 20000);
+    ASSERT_NE(out.find("\"source\":2001"), std::string::npos) << out;
+    std::vector<pid_t> children = children_of(p.pid);
+    EXPECT_GE(children.size(), 10u);
+    usleep(300000);  // let some speech reach the file
+    kill(p.pid, SIGINT);
+    // finish_program closes standard input only after the signal: the end
+    // comes from the interrupt, not from the end of input.
+    program_result r = finish_program(p, 20000);
+    out += r.out;
+    EXPECT_FALSE(r.timed_out);
+    EXPECT_EQ(r.exit_code, 130);
+    EXPECT_NE(out.find("\"event\":\"call-end\""), std::string::npos) << out;
+    for (pid_t child : children) EXPECT_TRUE(kill(child, 0) != 0 && errno == ESRCH) << "child " << child << " still there";
+    std::vector<std::string> files = files_in(dir);
+    ASSERT_EQ(files.size(), 1u);
+    expect_whole_speech_file(dir + "/" + files[0]);
+}
+
+// Bad use gets one line on standard error and a non-zero status, and
+// starts no decoding.
+TEST_F(ZelvaneTest, BadUseIsReported) {
+    std::ofstream(dir + "/text.wav") << "not a sound file at all\n";
+    const struct {
+        std::vector<std::string> args;
+        std::string input, says;
+    } cases[] = {
+        {{dir + "/missing.wav"}, "", "cannot read '" + dir + "/missing.wav'"},
+        {{dir + "/text.wav"}, "", "cannot read"},
+        {{dir}, "", "cannot read"},
+        {{"-f", "f32", "-r", "48000", dir}, "", "is a folder"},
+        {{"-f", "raw", "-r", "48000"}, "", "unknown format 'raw'"},
+        {{"-f", "s16"}, "", "raw input needs --rate"},
+        {{"-r", "48000"}, "", "--format"},
+        {{"-f", "f32", "-r", "fast"}, "", "--rate"},
+        {{"-f", "cu8", "-r", "24000"}, "", "48000"},
+        {{"-p", "dmr,tetra"}, "", "unknown protocol 'tetra'"},
+        {{"-p", ""}, "", "at least one"},
+        {{"--bogus"}, "", "unknown option '--bogus'"},
+        {{"-x"}, "", "unknown option '-x'"},
+        {{"-a"}, "", "needs a value"},
+        {{"one.wav", "two.wav"}, "", "one input only"},
+        {{"-a", dir + "/text.wav", "-f", "f32", "-r", "48000"}, "", "not a folder"},
+        {{}, "random bytes on standard input", "cannot read 'standard input'"},
+        {{"-f", "f32", "-r", "48000", "/dev/null/x"}, "", "cannot open"},
+    };
+    for (const auto &c : cases) {
+        std::string shown;
+        for (const auto &a : c.args) shown += a + " ";
+        SCOPED_TRACE(shown);
+        program_result r = run_program(zelvane, c.args, c.input, 0, 20000);
+        EXPECT_NE(r.exit_code, 0);
+        EXPECT_NE(r.exit_code, -1);
+        EXPECT_EQ(r.out, "");
+        EXPECT_EQ(r.err.rfind("zelvane: ", 0), 0u) << r.err;
+        EXPECT_EQ(lines_of(r.err).size(), 1u) << r.err;
+        EXPECT_NE(r.err.find(c.says), std::string::npos) << r.err;
+    }
+}
+
+// Random bytes in every raw format (NaN and infinity among the floats), and
+// a stream cut in the middle of a frame: no crash, no hang, no event.
+TEST_F(ZelvaneTest, GarbageNeverCrashesOrHangs) {
+    std::mt19937 random(7);
+    std::string noise(400000, 0);
+    for (char &c : noise) c = static_cast<char>(random());
+    std::vector<float> specials(48000, std::numeric_limits<float>::quiet_NaN());
+    for (size_t n = 0; n < specials.size(); n += 3) specials[n] = std::numeric_limits<float>::infinity();
+    for (size_t n = 1; n < specials.size(); n += 3) specials[n] = 1e30f;
+    const struct {
+        const char *format, *rate;
+        std::string input;
+    } cases[] = {
+        {"s16", "48000", noise}, {"f32", "22050", noise}, {"cu8", "240000", noise},
+        {"cs16", "96000", noise}, {"cf32", "240000", noise}, {"f32", "48000", as_bytes(specials)},
+        {"cf32", "48000", as_bytes(specials)}, {"f32", "48000", noise.substr(0, 4001)},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(std::string(c.format) + " at " + c.rate);
+        for (const char *path : {"--exact", "-j"}) {
+            program_result r = run_program(zelvane, {path, "-j", "-f", c.format, "-r", c.rate}, c.input, 4096, 60000);
+            EXPECT_FALSE(r.timed_out);
+            EXPECT_EQ(r.exit_code, 0) << r.err;
+            EXPECT_EQ(r.out, "");
+        }
+    }
+    // The end of a real transmission follows the garbage: it still decodes.
+    std::vector<float> after = from_bytes<float>(noise.substr(0, 96000));
+    for (float &v : after) v = std::isfinite(v) ? std::clamp(v, -1.0f, 1.0f) : 0.0f;
+    append(after, composite(false));
+    program_result r = run_program(zelvane, {"-j", "-f", "f32", "-r", "48000"}, as_bytes(after));
+    EXPECT_EQ(events_with(r.out, {"\"source\":2001,\"target\":9"}).size(), 2u) << r.out;
+    EXPECT_EQ(events_with(r.out, {"\"address\":1234567"}).size(), 1u) << r.out;
+}
+
+TEST_F(ZelvaneTest, ProtocolSelectionAndReadableLines) {
+    std::string input = as_bytes(composite(false));
+    program_result pages = run_program(zelvane, {"-p", "pocsag", "-f", "f32", "-r", "48000"}, input);
+    std::vector<std::string> lines = lines_of(pages.out);
+    ASSERT_EQ(lines.size(), 2u) << pages.out;
+    EXPECT_NE(lines[0].find("  POCSAG 1200  page  address 1234567"), std::string::npos) << lines[0];
+    EXPECT_NE(lines[0].find("\"Hello from airmint\""), std::string::npos) << lines[0];
+    program_result voice = run_program(zelvane, {"--protocols", "ysf,dmr", "-f", "f32", "-r", "48000"}, input);
+    lines = lines_of(voice.out);
+    ASSERT_GE(lines.size(), 4u) << voice.out;
+    EXPECT_NE(lines[0].find("  DMR slot 0  call  group 2001 -> 9"), std::string::npos) << lines[0];
+    EXPECT_NE(lines[1].find("  DMR slot 0  call-end  group 2001 -> 9  ("), std::string::npos) << lines[1];
+    EXPECT_NE(lines[2].find("  YSF  call  DN N0CALL -> ALL"), std::string::npos) << lines[2];
+    EXPECT_EQ(voice.out.find("POCSAG"), std::string::npos);
+    EXPECT_EQ(voice.err.find('\r'), std::string::npos);  // no progress bar into a pipe
 }
 
 }  // namespace
