@@ -46,7 +46,7 @@ const char airmint_usage[] =
     "     --voice FILE         codec frames of the mode: 7 bytes (dn), 12 (v1), 18 (vw)\n"
     "     --radio HEX          radio model code (dn only; default 2B)\n"
     "     --position LAT,LON   position in degrees, north and east positive (dn only)\n\n"
-    "POCSAG (1200 bits/s; pages in the order given):\n"
+    "POCSAG (1200 bits/s unless --baud; pages in the order given):\n"
     "     --page ADDR[/F]:TEXT          alphanumeric page (function bits F, default 3)\n"
     "     --numeric-page ADDR[/F]:TEXT  numeric page (function bits F, default 0)\n"
     "     (without pages: one alphanumeric test page to address 1234567)\n\n"
@@ -58,7 +58,12 @@ const char airmint_usage[] =
     "     --snr DB             white Gaussian noise: mean level power over noise power\n"
     "     --seed N             seed of the noise (default 1: the same noise every run)\n"
     "     --ppm E              receiver clock error in parts per million (timing drifts)\n"
-    "     --roll-off R         of the four-level root-raised-cosine pulse (default 0.5)\n\n"
+    "     --roll-off R         of the four-level root-raised-cosine pulse (default 0.5)\n"
+    "     --tx-ppm E           transmitter symbol clock error in parts per million\n"
+    "     --phase F            start the transmission F of a symbol (or bit) late, 0 <= F < 1\n"
+    "     --clip L             hard limit every sample to -L..L after the noise\n"
+    "     --baud N             POCSAG bits per second: 512, 1200 (default) or 2400\n"
+    "     --square             POCSAG as square NRZ, without the shaped change of level\n\n"
     "Unlike the receiving programs, airmint ends with status 2 on a bad argument,\n"
     "after a one-line message: a test signal that was not made must not pass\n"
     "unnoticed into a test.\n";
@@ -93,6 +98,11 @@ enum option_code : int {
     opt_seed,
     opt_ppm,
     opt_roll_off,
+    opt_tx_ppm,
+    opt_phase,
+    opt_clip,
+    opt_baud,
+    opt_square,
 };
 
 const char *option_name(int letter) {
@@ -326,6 +336,11 @@ const struct option airmint_long_options[] = {
     {"seed", required_argument, nullptr, opt_seed},
     {"ppm", required_argument, nullptr, opt_ppm},
     {"roll-off", required_argument, nullptr, opt_roll_off},
+    {"tx-ppm", required_argument, nullptr, opt_tx_ppm},
+    {"phase", required_argument, nullptr, opt_phase},
+    {"clip", required_argument, nullptr, opt_clip},
+    {"baud", required_argument, nullptr, opt_baud},
+    {"square", no_argument, nullptr, opt_square},
     {nullptr, 0, nullptr, 0},
 };
 
@@ -518,6 +533,27 @@ taken channel_option(airmint_settings &s, int letter, const char *argument, std:
         case opt_roll_off:
             note(s.four_level_option, letter);
             return result(parse_double_option(argument, 0.01, 1.0, letter, c.roll_off, error));
+        case opt_tx_ppm:
+            return result(parse_double_option(argument, -100000, 100000, letter, c.tx_ppm, error));
+        case opt_phase:
+            if (!parse_double_option(argument, 0.0, 1.0, letter, c.phase, error)) return taken::bad;
+            if (c.phase < 1.0) return taken::ok;
+            error = "--phase takes a fraction of a symbol below 1, not '" + std::string(argument) + "'";
+            return taken::bad;
+        case opt_clip:
+            return result(parse_double_option(argument, 1e-6, 1e6, letter, c.clip, error));
+        case opt_baud:
+            note(s.pocsag_option, letter);
+            if (choose(std::string(argument ? argument : ""), {std::pair{"512", 512}, std::pair{"1200", 1200},
+                                                               std::pair{"2400", 2400}},
+                       c.bit_rate))
+                return taken::ok;
+            error = "--baud takes 512, 1200 or 2400, not '" + std::string(argument ? argument : "") + "'";
+            return taken::bad;
+        case opt_square:
+            note(s.pocsag_option, letter);
+            c.square = true;
+            return taken::ok;
         default:
             return taken::no;
     }

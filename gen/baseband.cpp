@@ -51,9 +51,11 @@ double four_level_level(uint8_t symbol) {
 
 namespace {
 
-void start_channel(baseband_writer &writer, const channel_settings &channel, double level_power, int period) {
+void start_channel(baseband_writer &writer, const channel_settings &channel, double level_power, double period) {
     writer.channel = channel;
+    writer.period = period;
     writer.clock = 1.0 / (1.0 + channel.ppm * 1e-6);
+    if (channel.tx_ppm != 0.0) writer.clock *= 1.0 + channel.tx_ppm * 1e-6;
     seed_noise(writer.noise, channel.seed);
     writer.noise_sigma = 0.0;
     if (channel.noisy) {
@@ -65,7 +67,8 @@ void start_channel(baseband_writer &writer, const channel_settings &channel, dou
     // more: a demodulator takes a window only when two samples beyond it
     // have arrived.
     writer.total_samples =
-        static_cast<long long>(std::ceil(static_cast<double>(writer.units.size()) * period / writer.clock)) + 2;
+        static_cast<long long>(std::ceil((static_cast<double>(writer.units.size()) + channel.phase) * period / writer.clock)) +
+        2;
 }
 
 // Four-level: the sum of the pulses of the symbols within the span of time
@@ -94,6 +97,7 @@ double two_level_value(const baseband_writer &w, double tau) {
         return w.units[static_cast<std::size_t>(k)] ? -1.0 : 1.0;
     };
     const long long k = static_cast<long long>(std::floor(tau));
+    if (w.channel.square) return level(k);
     const double u = tau - static_cast<double>(k);
     double from = level(k), to = level(k), x = 0.0;
     if (u < step / 2) {
@@ -121,19 +125,21 @@ void start_four_level(baseband_writer &writer, const std::vector<uint8_t> &symbo
 void start_two_level(baseband_writer &writer, const std::vector<uint8_t> &bits, const channel_settings &channel) {
     writer.four_level = false;
     writer.units = bits;
-    start_channel(writer, channel, 1.0, samples_per_bit);
+    start_channel(writer, channel, 1.0, static_cast<double>(baseband_rate) / channel.bit_rate);
 }
 
 int next_samples(baseband_writer &w, float *out, int count) {
     int n = 0;
-    const double period = w.four_level ? samples_per_symbol : samples_per_bit;
+    const double period = w.period;
     const double gain = w.channel.invert ? -w.channel.amplitude : w.channel.amplitude;
     for (; n < count && w.next_sample < w.total_samples; ++n, ++w.next_sample) {
         // The receiver takes sample n at the middle of its n-th sample period.
-        const double tau = (static_cast<double>(w.next_sample) + 0.5) * w.clock / period;
+        double tau = (static_cast<double>(w.next_sample) + 0.5) * w.clock / period;
+        if (w.channel.phase != 0.0) tau -= w.channel.phase;
         const double v = w.four_level ? four_level_value(w, tau) : two_level_value(w, tau);
         double sample = gain * v + w.channel.offset;
         if (w.channel.noisy) sample += w.noise_sigma * next_gaussian(w.noise);
+        if (w.channel.clip > 0.0) sample = std::fmax(-w.channel.clip, std::fmin(w.channel.clip, sample));
         out[n] = static_cast<float>(sample);
     }
     return n;

@@ -10,7 +10,8 @@
 // 2 (-1) -amplitude / 3, 3 (-3) -amplitude; the pulse is scaled so that the
 // mean of the eight middle samples of a lone symbol is its level.
 //
-// Two-level FSK: 1200 bits/s (40 samples per bit), bit 1 the negative level
+// Two-level FSK: 1200 bits/s (40 samples per bit; 512 and 2400 bits/s
+// take 93.75 and 20), bit 1 the negative level
 // (-amplitude) and bit 0 the positive one, as a POCSAG receiver's
 // discriminator gives them; each change of level is a raised-cosine step
 // over a fifth of a bit centred on the bit boundary, which lies between
@@ -18,7 +19,8 @@
 //
 // Both are sampled by a clock that may run off by a number of parts per
 // million, so that the symbol timing drifts, and pass through the channel
-// below.
+// below. The transmitter's own symbol clock may run off too, and the
+// transmission may start a fraction of a symbol late.
 
 #include <cstdint>
 #include <cstdio>
@@ -39,6 +41,11 @@ struct channel_settings {
     uint64_t seed = 1;       // of the noise
     double ppm = 0.0;        // receiver clock error: +100 takes 10.001 samples per symbol
     double roll_off = 0.5;   // of the root-raised-cosine pulse (four-level), 0 < r <= 1
+    double tx_ppm = 0.0;     // transmitter symbol clock error: +100 sends 4800.48 symbols/s
+    double phase = 0.0;      // the transmission starts this fraction of a symbol (or bit) late, 0 <= f < 1
+    double clip = 0.0;       // if above 0: every sample hard limited to +-clip after the channel
+    bool square = false;     // two-level: square NRZ, each change of level from one sample to the next
+    int bit_rate = 1200;     // two-level: 512, 1200 or 2400 bits/s
 };
 
 // Root-raised-cosine pulse of a roll-off, tabulated over +-pulse_span
@@ -73,6 +80,7 @@ struct baseband_writer {
     noise_source noise;
     double noise_sigma = 0.0;
     double clock = 1.0;  // symbol periods per nominal sample period ratio: 1 / (1 + ppm / 1e6)
+    double period = samples_per_symbol;  // nominal samples per symbol or bit
     long long next_sample = 0;
     long long total_samples = 0;
 };

@@ -1,0 +1,61 @@
+// duolock: baseband float samples in, bit bytes out, with bit clock
+// recovery at 512, 1200 or 2400 bits/s.
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "duolock.h"
+#include "tool_frame.h"
+
+namespace {
+
+const char usage_format[] =
+    "duolock version %s\n\nUsage: duolock [options]\n\nAvailable options:\n"
+    " -h, --help      show this message\n -v, --version   print version and exit\n"
+    " -i, --invert    invert bits (used e.g in pocsag)\n"
+    " -r, --rate N    bits per second: 512, 1200 (default) or 2400\n";
+
+const struct option long_options[] = {
+    {"help", no_argument, nullptr, 'h'},
+    {"version", no_argument, nullptr, 'v'},
+    {"invert", no_argument, nullptr, 'i'},
+    {"rate", required_argument, nullptr, 'r'},
+    {nullptr, 0, nullptr, 0},
+};
+
+duolock_state state;
+float block[duolock_block_size];
+uint8_t bits[duolock_max_bits];
+
+// A rate other than the three keeps the default and says so: a receiver
+// set to a rate it cannot take would otherwise print nothing at all.
+void handle_option(int letter, const char *argument, void *context) {
+    auto &s = *static_cast<duolock_state *>(context);
+    if (letter == 'i') s.invert = true;
+    if (letter == 'r') {
+        const int rate = argument && std::strlen(argument) <= 4 ? std::atoi(argument) : 0;
+        if (!duolock_set_rate(s, rate)) std::fprintf(stderr, "rate %s unknown, using 1200\n", argument ? argument : "");
+    }
+}
+
+// The standard streams get static buffers so that nothing is allocated; a
+// large input buffer takes whatever the pipe holds in one read, while fread
+// still returns each block as soon as it is complete.
+char input_buffer[65536];
+char output_buffer[4096];
+
+}  // namespace
+
+int main(int argc, char **argv) {
+    init_stream_frame();
+    std::setvbuf(stdin, input_buffer, _IOFBF, sizeof input_buffer);
+    std::setvbuf(stdout, output_buffer, _IOFBF, sizeof output_buffer);
+    parse_options(argc, argv, "hvir:", long_options, usage_format, handle_option, &state);
+    run_stream_loop(block, sizeof block[0], duolock_block_size, [](std::size_t n) {
+        const int32_t produced = duolock_block(state, block, static_cast<int32_t>(n), bits);
+        std::fwrite(bits, 1, static_cast<std::size_t>(produced), stdout);
+        flush_output();
+    });
+    return 0;
+}

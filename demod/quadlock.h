@@ -1,0 +1,52 @@
+#pragma once
+// Four-level symbol demodulator with clock recovery: frequency-demodulated
+// baseband of DMR or System Fusion (4800 symbols/s, 48000 samples/s) in,
+// symbol bytes out, with the mapping of the slicer (+3 is 1, +1 is 0, -1 is
+// 2, -3 is 3).
+//
+// - A root-raised-cosine matched filter (roll-off 0.2), evaluated at the
+//   symbol instants only, through a polyphase bank with 1/64-sample steps.
+// - Symbol clock: a Mueller and Mueller timing error detector on the
+//   decided symbols, whose error is zero at the right instant for a Nyquist
+//   pulse whatever the data, and a proportional-integral loop that holds a
+//   symbol rate off by up to +-5000 ppm. The loop runs wide while the
+//   decisions are poor (no signal, or a transmission starting) and narrows
+//   once the symbols fall close to the four levels.
+// - Levels: the DC offset and the outer level follow the decided symbols
+//   (least mean squares over all four levels), with the mean and variance
+//   of the filter output as a fallback that catches a sudden change of
+//   level within a few symbols.
+
+#include <cstdint>
+
+#include "sample_history.h"
+
+inline constexpr int32_t quadlock_block_size = 256;  // samples per read
+// Symbols one block can complete: a symbol step is at least 8 samples.
+inline constexpr int32_t quadlock_max_symbols = 40;
+
+struct quadlock_loop {
+    int64_t instant = 0;     // sample number of the next symbol instant
+    double fraction = 0.0;   // and its fraction of a sample, 0 <= fraction < 1
+    double rate_error = 0.0;  // samples per symbol beyond 10, from the integral path
+    double previous_value = 0.0;   // filter output of the symbol before
+    double previous_level = 0.0;   // its decision: +-1 or +-1/3
+    double dc = 0.0;               // the DC offset
+    double outer = 0.0;            // the +3 level above the DC offset
+    double mean = 0.0, square = 0.0;  // running mean and mean square of the filter output
+    double distance = 1.0;         // running mean square distance from the nearest level, over outer squared
+    bool locked = false;
+    int32_t symbols = 0;  // taken since the last reset, up to 1000
+};
+
+// The whole state of one run; zero at start (invert off).
+struct quadlock_state {
+    bool invert = false;  // negate the input (a receiver of the other polarity)
+    sample_history samples;
+    quadlock_loop loop;
+};
+
+// Appends count samples (0..quadlock_block_size) and takes every symbol
+// whose filter span they complete. Writes the symbol bytes to symbols (room
+// for quadlock_max_symbols) and returns how many.
+int32_t quadlock_block(quadlock_state &state, const float *block, int32_t count, uint8_t *symbols);
