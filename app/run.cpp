@@ -7,6 +7,7 @@
 
 #include <cerrno>
 #include <cmath>
+#include <algorithm>
 #include <cstring>
 
 #include "chains.h"
@@ -34,6 +35,7 @@ struct run_state {
     sample_input input;
     stream_resampler to_20480, to_96000;  // for the exact slicer at 512 and 2400 bits/s
     page_merge merge;
+    std::vector<call_event> held;  // events not yet written, waiting for the slower chains
     progress_bar progress;
     bool output_failed = false;
     std::string error;
@@ -43,11 +45,36 @@ double chain_time(const voice_chain &c) { return static_cast<double>(feed_consum
 
 double page_time(const page_chain &p) { return static_cast<double>(feed_consumed(p.bits)) / p.baud; }
 
-void emit(run_state &r, const call_event &e) {
-    std::string line = r.options.json ? event_json(e) : event_text(e);
-    progress_clear(r.progress);
-    if (std::fwrite(line.data(), 1, line.size(), r.out) != line.size() || std::fflush(r.out) != 0)
-        r.output_failed = true;
+// Events wait until every chain has read past their time, so that they come
+// out in the order of the input although the chains run at their own pace
+// (a file is read faster than real time). A live stream keeps every chain
+// close to the present, so its events wait no longer than the slowest chain.
+void emit(run_state &r, const call_event &e) { r.held.push_back(e); }
+
+// The input time up to which every chain has reported: the least read
+// position of the chains still running.
+double reported_until(const run_state &r) {
+    double until = INFINITY;
+    for (const auto &c : r.set.voices)
+        if (c->meta.fd >= 0) until = std::min(until, chain_time(*c));
+    for (const auto &p : r.set.pages)
+        if (p->pages.fd >= 0) until = std::min(until, page_time(*p));
+    return until;
+}
+
+// Writes the held events up to time until, oldest first.
+void release(run_state &r, double until) {
+    std::stable_sort(r.held.begin(), r.held.end(),
+                     [](const call_event &a, const call_event &b) { return a.time < b.time; });
+    size_t n = 0;
+    for (; n < r.held.size() && r.held[n].time <= until; ++n) {
+        const call_event &e = r.held[n];
+        std::string line = r.options.json ? event_json(e) : event_text(e);
+        progress_clear(r.progress);
+        if (std::fwrite(line.data(), 1, line.size(), r.out) != line.size() || std::fflush(r.out) != 0)
+            r.output_failed = true;
+    }
+    r.held.erase(r.held.begin(), r.held.begin() + static_cast<long>(n));
 }
 
 void push_floats(feed &f, const std::vector<float> &samples, bool negate) {
@@ -320,6 +347,7 @@ bool step(run_state &r) {
         }
     }
     check_timeouts(r);
+    if (!r.held.empty()) release(r, reported_until(r));
     progress_update(r.progress, r.input.frames_read);
     return true;
 }
@@ -333,6 +361,7 @@ void finish_calls(run_state &r, bool at_input_end) {
             if (auto e = end_call_if_silent(c->trackers[k], now, true)) present(r, *c, k, *e, false);
         speech_file_close(c->file);
     }
+    release(r, INFINITY);
 }
 
 void close_everything(run_state &r) {
@@ -371,7 +400,7 @@ bool prepare_audio_dir(const std::string &dir, std::string &error) {
 
 int run_zelvane(const zelvane_options &options, FILE *events_out, const volatile std::sig_atomic_t *stop,
                 std::string &error) {
-    run_state r{options, events_out, {}, {}, {}, {}, {}, {}, false, {}};
+    run_state r{options, events_out, {}, {}, {}, {}, {}, {}, {}, false, {}};
     if (!prepare_audio_dir(options.audio_dir, error)) return 1;
     if (!open_sample_input(options, r.input, error)) return 1;
     std::string notice;
