@@ -38,7 +38,8 @@ std::vector<float> silence(double seconds) { return std::vector<float>(static_ca
 void append(std::vector<float> &to, const std::vector<float> &more) { to.insert(to.end(), more.begin(), more.end()); }
 
 // DMR group call 2001 -> 9 in slot 0, a System Fusion call from N0CALL with
-// a position, and two POCSAG pages at 1200 bits/s; half a second apart.
+// a position, two POCSAG pages at 1200 bits/s, one at 512 and one at 2400;
+// half a second apart.
 std::vector<float> composite(bool invert, double amplitude = 1.0) {
     std::vector<std::string> channel = {"--snr", "30", "--amplitude", std::to_string(amplitude)};
     if (invert) channel.push_back("--invert");
@@ -53,6 +54,10 @@ std::vector<float> composite(bool invert, double amplitude = 1.0) {
     append(s, silence(0.5));
     append(s, with({"-p", "pocsag", "--page", "1234567:Hello from airmint", "--numeric-page", "1234:5551234", "--seed",
                     "3"}));
+    append(s, silence(0.5));
+    append(s, with({"-p", "pocsag", "--baud", "512", "--page", "1000512:Slow page", "--seed", "4"}));
+    append(s, silence(0.5));
+    append(s, with({"-p", "pocsag", "--baud", "2400", "--page", "1002400:Fast page", "--seed", "5"}));
     append(s, silence(0.3));
     return s;
 }
@@ -163,13 +168,17 @@ void expect_composite_events(const program_result &r, const std::string &what) {
     auto page = events_with(r.out, {"\"protocol\":\"POCSAG\",\"event\":\"page\"", "\"baud\":1200",
                                     "\"address\":1234567", "\"message\":\"Hello from airmint\""});
     auto numeric = events_with(r.out, {"\"address\":1234,", "\"message\":\"5551234"});
+    auto slow = events_with(r.out, {"\"baud\":512,\"address\":1000512,", "\"message\":\"Slow page\""});
+    auto fast = events_with(r.out, {"\"baud\":2400,\"address\":1002400,", "\"message\":\"Fast page\""});
     ASSERT_EQ(dmr.size(), 1u) << r.out;
     ASSERT_EQ(dmr_end.size(), 1u) << r.out;
     ASSERT_GE(ysf.size(), 1u) << r.out;
     ASSERT_EQ(ysf_end.size(), 1u) << r.out;
     ASSERT_EQ(page.size(), 1u) << r.out;
     ASSERT_EQ(numeric.size(), 1u) << r.out;
-    EXPECT_EQ(lines_of(r.out).size(), 5 + ysf.size()) << r.out;  // nothing else, nothing twice
+    ASSERT_EQ(slow.size(), 1u) << r.out;
+    ASSERT_EQ(fast.size(), 1u) << r.out;
+    EXPECT_EQ(lines_of(r.out).size(), 7 + ysf.size()) << r.out;  // nothing else, nothing twice
     // Times in seconds of the transmission: DMR first (after 0.3 s of
     // silence, within its 1 s), then System Fusion, then the pages.
     double t_dmr = json_number(dmr[0], "time"), t_dmr_end = json_number(dmr_end[0], "time");
@@ -180,6 +189,14 @@ void expect_composite_events(const program_result &r, const std::string &what) {
     EXPECT_NEAR(json_number(dmr_end[0], "duration"), t_dmr_end - t_dmr, 0.002);
     EXPECT_GT(t_ysf, t_dmr_end + 0.3);
     EXPECT_GT(t_page, json_number(ysf_end[0], "time") + 0.3);
+    EXPECT_GT(json_number(slow[0], "time"), t_page + 0.5);
+    EXPECT_GT(json_number(fast[0], "time"), json_number(slow[0], "time") + 0.5);
+    // The events come out in the order of the input.
+    double last = 0;
+    for (const std::string &line : lines_of(r.out)) {
+        EXPECT_GE(json_number(line, "time"), last) << r.out;
+        last = json_number(line, "time");
+    }
     EXPECT_NE(ysf.back().find("\"lat\":51.500000,\"lon\":-0.125000"), std::string::npos) << ysf.back();
 }
 
@@ -539,7 +556,7 @@ TEST_F(ZelvaneTest, ProtocolSelectionAndReadableLines) {
     std::string input = as_bytes(composite(false));
     program_result pages = run_program(zelvane, {"-p", "pocsag", "-f", "f32", "-r", "48000"}, input);
     std::vector<std::string> lines = lines_of(pages.out);
-    ASSERT_EQ(lines.size(), 2u) << pages.out;
+    ASSERT_EQ(lines.size(), 4u) << pages.out;
     EXPECT_NE(lines[0].find("  POCSAG 1200  page  address 1234567"), std::string::npos) << lines[0];
     EXPECT_NE(lines[0].find("\"Hello from airmint\""), std::string::npos) << lines[0];
     program_result voice = run_program(zelvane, {"--protocols", "ysf,dmr", "-f", "f32", "-r", "48000"}, input);
