@@ -58,6 +58,10 @@ void reset_slot_record(slot_record &record) {
     record.type = "";
     record.source = 0;
     record.target = 0;
+    std::memset(record.alias, 0, sizeof record.alias);
+    record.has_position = false;
+    record.latitude = 0.0;
+    record.longitude = 0.0;
 }
 
 int compose_slot_line(char line[256], const slot_record &record, uint8_t slot) {
@@ -68,6 +72,20 @@ int compose_slot_line(char line[256], const slot_record &record, uint8_t slot) {
     if (known(record.type)) append_field(line, length, "type:%s;", record.type);
     if (record.source != 0) append_field(line, length, "source:%i;", record.source);
     if (record.target != 0) append_field(line, length, "target:%i;", record.target);
+    if (record.alias[0]) {
+        // Cut an alias of many escaped bytes so that the position and the
+        // newline after it still fit the line.
+        constexpr int position_field_room = 32;  // "lat:-90.000000;lon:-180.000000;"
+        int room = line_size - 1 - length - position_field_room - 1 - 7;  // newline, "alias:" and ";"
+        char escaped[4 * slot_alias_size + 1];
+        size_t capacity = room > 0 ? static_cast<size_t>(room) + 1 : 1;
+        if (capacity > sizeof escaped) capacity = sizeof escaped;
+        escape_text(escaped, capacity, record.alias, strnlen(record.alias, sizeof record.alias),
+                    escape_set::metadata_value);
+        append_field(line, length, "alias:%s;", escaped);
+    }
+    if (record.has_position)
+        append_field(line, length, "lat:%.6f;lon:%.6f;", record.latitude, record.longitude);
     append_field(line, length, "\n");
     return length;
 }

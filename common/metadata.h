@@ -24,20 +24,34 @@ inline constexpr const char slot_sync_data[] = "data";
 inline constexpr const char slot_type_group[] = "group";
 inline constexpr const char slot_type_direct[] = "direct";
 
+// Room for a talker alias as UTF-8 with its terminating zero: 217 bits of
+// alias data give at most 54 bytes of UTF-8.
+inline constexpr int slot_alias_size = 64;
+
 // What is known of one DMR time slot. The texts are empty ("") or one of the
-// constants above; source and target are 0 when unknown.
+// constants above; source and target are 0 when unknown. alias is the
+// caller's talker alias as UTF-8, zero-terminated, empty when unknown;
+// latitude and longitude (degrees, north and east positive) count only with
+// has_position.
 struct slot_record {
     const char *sync = "";
     const char *type = "";
     int32_t source = 0;
     int32_t target = 0;
+    char alias[slot_alias_size] = {};
+    bool has_position = false;
+    double latitude = 0.0;
+    double longitude = 0.0;
 };
 
-// Clears the record: empty texts, source and target 0. Writes nothing.
+// Clears the record: empty texts, source and target 0, no alias, no
+// position. Writes nothing.
 void reset_slot_record(slot_record &record);
 
-// Writes "protocol:DMR;slot:S;" followed by sync, type, source and target,
-// each only when known, and a newline. Nothing happens without a fifo.
+// Writes "protocol:DMR;slot:S;" followed by sync, type, source, target,
+// alias and position ("lat:%.6f;lon:%.6f;"), each only when known, and a
+// newline; the alias is escaped so that it stays one field. Nothing happens
+// without a fifo.
 void send_slot_metadata(const metadata_fifo &fifo, const slot_record &record, uint8_t slot);
 
 // What is known of the System Fusion transmission being followed. Text fields

@@ -53,6 +53,43 @@ TEST(SlotMetadata, FieldsPresentOnlyWhenKnown) {
     EXPECT_EQ(slot_line(r, 1), "protocol:DMR;slot:1;type:direct;source:2147483647;target:-2147483648;\n");
 }
 
+TEST(SlotMetadata, AliasAndPositionCloseTheLineEscaped) {
+    slot_record r;
+    r.sync = slot_sync_voice;
+    r.type = slot_type_group;
+    r.source = 2001;
+    r.target = 9;
+    std::strcpy(r.alias, "DL1ABC J\xC3\xBCrgen;\r\n\x1B");
+    EXPECT_EQ(slot_line(r, 1),
+              "protocol:DMR;slot:1;sync:voice;type:group;source:2001;target:9;"
+              "alias:DL1ABC J\xC3\xBCrgen\\x3B\\x0D\\x0A\\x1B;\n");
+    r.has_position = true;
+    r.latitude = -89.99998927116394;
+    r.longitude = 179.99998927116394;
+    EXPECT_EQ(slot_line(r, 1),
+              "protocol:DMR;slot:1;sync:voice;type:group;source:2001;target:9;"
+              "alias:DL1ABC J\xC3\xBCrgen\\x3B\\x0D\\x0A\\x1B;lat:-89.999989;lon:179.999989;\n");
+    r.alias[0] = 0;
+    EXPECT_EQ(slot_line(r, 0),
+              "protocol:DMR;slot:0;sync:voice;type:group;source:2001;target:9;lat:-89.999989;lon:179.999989;\n");
+    // The longest alias a radio sends, 31 7-bit ';', with every other field
+    // at its widest, fits whole; an even longer one is cut at a whole escape
+    // and the line still ends with the position and its newline.
+    r.type = slot_type_direct;
+    r.source = r.target = -2147483647 - 1;
+    r.latitude = r.longitude = -180.0;
+    std::memset(r.alias, ';', 31);
+    std::string escaped;
+    for (int i = 0; i < 31; ++i) escaped += "\\x3B";
+    EXPECT_NE(slot_line(r, 1).find(";alias:" + escaped + ";lat:-180.000000;lon:-180.000000;\n"), std::string::npos);
+    std::memset(r.alias, ';', slot_alias_size - 1);
+    std::string line = slot_line(r, 1);
+    EXPECT_LT(line.size(), 256u);
+    EXPECT_NE(line.find("\\x3B;lat:-180.000000;lon:-180.000000;\n"), std::string::npos);
+    reset_slot_record(r);
+    EXPECT_EQ(slot_line(r, 0), "protocol:DMR;slot:0;\n");
+}
+
 TEST(YsfMetadata, FieldOrderAndTextRules) {
     ysf_record r;
     EXPECT_EQ(ysf_line(r), "protocol:YSF;\n");

@@ -260,6 +260,43 @@ TEST(data_bursts, header_then_terminators_and_idle) {
               std::string::npos);
 }
 
+TEST(data_bursts, header_and_terminator_failing_their_reed_solomon_check_are_dropped) {
+    // A BPTC that decodes but whose LC does not satisfy the Reed-Solomon
+    // (12,9) check: a wrong address byte, a wrong parity byte, or the
+    // terminator's mask on a header.
+    full_lc lc;
+    lc.target = 9;
+    lc.source = 2001;
+    uint8_t good[12];
+    full_lc_data(lc, rs_mask_voice_lc_header, good);
+    uint8_t wrong_source[12], wrong_parity[12], terminator_mask[12];
+    std::copy(good, good + 12, wrong_source);
+    wrong_source[8] ^= 0x40;
+    std::copy(good, good + 12, wrong_parity);
+    wrong_parity[11] ^= 0x01;
+    full_lc_data(lc, rs_mask_terminator_lc, terminator_mask);
+    for (const uint8_t *data : {wrong_source, wrong_parity, terminator_mask}) {
+        decoder_fixture f;
+        f.feed(complete_channel({bptc_data_burst(burst_sync::bs_data, 1, data_type_voice_lc_header, data)}, {}));
+        EXPECT_EQ(f.metadata(), "protocol:DMR;slot:0;sync:data;\nprotocol:DMR;slot:1;sync:data;\n");
+        EXPECT_EQ(f.diagnostics(), data_status(0, 1) + data_status(1, 0));
+    }
+    // A terminator with a wrong check does not end the call; a good one does.
+    uint8_t bad_terminator[12];
+    full_lc_data(lc, rs_mask_terminator_lc, bad_terminator);
+    bad_terminator[4] ^= 0x10;
+    decoder_fixture f;
+    f.feed(complete_channel({voice_lc_header_burst(burst_sync::bs_data, 1, lc),
+                             bptc_data_burst(burst_sync::bs_data, 1, data_type_terminator_lc, bad_terminator),
+                             terminator_burst(burst_sync::bs_data, 1, lc)},
+                            {}));
+    EXPECT_EQ(f.metadata(),
+              "protocol:DMR;slot:0;sync:data;\n"
+              "protocol:DMR;slot:0;sync:data;type:group;source:2001;target:9;\n"
+              "protocol:DMR;slot:1;sync:data;\n"
+              "protocol:DMR;slot:0;sync:data;\n");
+}
+
 // Symbols of the burst with an EMB that cannot be corrected (three wrong
 // bits) in a voice slot.
 burst bad_emb_burst(const codec_frame &frame) {
@@ -353,9 +390,9 @@ INSTANTIATE_TEST_SUITE_P(dmr, slot_filter,
                                            filter_case{1, true, 36}, filter_case{2, false, 0},
                                            filter_case{0, false, 36}));
 
-TEST(slot_filter, a_muted_slot_keeps_the_lock) {
-    // Slot 0 takes the lock, then is muted: slot 1 stays silent until slot 0's
-    // terminator and is written from its second superframe on.
+TEST(slot_filter, a_muted_slot_gives_up_the_lock) {
+    // Slot 0 takes the lock, then is muted: slot 1 is written from its next
+    // voice burst on, not only after slot 0's terminator.
     two_calls calls;
     decoder_fixture f;
     std::vector<uint8_t> s = calls.symbols();
@@ -363,9 +400,13 @@ TEST(slot_filter, a_muted_slot_keeps_the_lock) {
     f.feed(std::vector<uint8_t>(s.begin(), s.begin() + static_cast<long>(half)));
     ASSERT_EQ(f.state.voice_slot, 0);
     std::size_t written = f.voice().size();
-    f.state.slot_filter = 2;
+    const uint8_t message[] = {'2'};
+    apply_control_line(f.state, message, 1);
+    EXPECT_EQ(f.state.voice_slot, -1);
     f.feed(std::vector<uint8_t>(s.begin() + static_cast<long>(half), s.end()));
-    EXPECT_EQ(f.voice(), frame_bytes(calls.frames0, 0, written / 12) + frame_bytes(calls.frames1, 18));
+    // Bursts 0..4 were processed: slot 1's header and voice burst A (frames
+    // 0..2, locked out); its burst B comes next.
+    EXPECT_EQ(f.voice(), frame_bytes(calls.frames0, 0, written / 12) + frame_bytes(calls.frames1, 3));
 }
 
 class control : public ::testing::Test {
@@ -384,19 +425,25 @@ class control : public ::testing::Test {
     int fds[2] = {-1, -1};
 };
 
-TEST_F(control, messages_set_the_slot_filter) {
+TEST_F(control, lines_across_reads_set_the_slot_filter) {
     struct {
         std::string message;
         uint8_t filter;
     } cases[] = {
-        {"2\n", 2},                                 // slot 1 only
-        {"1\n2\n", 1},                              // one read: its first message counts
-        {"x", 1},                                   // a single byte is dropped
-        {"3x", 1},                                  // second byte not a newline
-        {"0\n", 0},                                 // both muted
-        {"7\n", 7},                                 // any character: its code minus '0'
-        {"\x01\n", static_cast<uint8_t>(1 - '0')},  // modulo 256
-        {"", static_cast<uint8_t>(1 - '0')},        // nothing to read
+        {"2\n", 2},                               // slot 1 only
+        {"1\n0\n", 0},                            // one read, two lines: both applied in turn
+        {"x\n", 0},                               // not a slot mask: nothing
+        {"hello\n3\n", 3},                        // a bad line does not hide the next
+        {"1", 3},                                 // half a line waits for its newline
+        {"\n", 1},                                // ... and completes across reads
+        {"7\n", 1},                               // masks above 3 are no messages
+        {"2\r\n", 2},                             // a CR before the newline is allowed
+        {"22\n", 2},                              // two characters: no message
+        {std::string(40, '1') + "\n0\n", 0},     // an over-long line is dropped whole
+        {std::string(40, '1') + "3", 0},          // dropped up to its newline ...
+        {"1\n", 0},                               // ... which this one ends
+        {"3\n", 3},
+        {"", 3},                                  // nothing to read
     };
     for (const auto &c : cases) {
         if (!c.message.empty()) say(c.message);

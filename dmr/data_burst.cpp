@@ -5,6 +5,7 @@
 #include "full_lc.h"
 #include "golay_20_8.h"
 #include "hex_dump.h"
+#include "rs_12_9.h"
 #include "slot_metadata.h"
 
 uint32_t read_slot_type(const tessavox_state &state) {
@@ -39,10 +40,13 @@ void handle_data_burst(tessavox_state &state, int slot) {
 
     switch (data_type) {
         case data_type_voice_lc_header:
-            // The last 3 bytes are the header's Reed-Solomon check, not examined.
-            handle_full_lc(state, data, slot);
+            // A BPTC can miscorrect a badly received header into other
+            // addresses; its Reed-Solomon check drops those silently.
+            if (rs_12_9_check(data, rs_12_9_mask_voice_lc_header)) handle_full_lc(state, data, slot);
             break;
         case data_type_terminator_lc:
+            if (rs_12_9_check(data, rs_12_9_mask_terminator_lc)) end_slot_call(state, slot);
+            break;
         case data_type_idle:
             end_slot_call(state, slot);
             break;

@@ -26,5 +26,6 @@ void read_information_bits(const tessavox_state &state, uint8_t bits[25]);
 // Handles the burst at the read position in a data-mode slot: a voice LC
 // header sets the call, a terminator or idle burst ends it, data headers and
 // rate 1/2 data are dumped, other types are named. Uncorrectable slot types
-// and BPTC blocks are dropped without a message.
+// and BPTC blocks, and headers and terminators whose Reed-Solomon (12,9)
+// check fails, are dropped without a message.
 void handle_data_burst(tessavox_state &state, int slot);

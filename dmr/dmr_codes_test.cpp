@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <random>
 #include <string>
@@ -19,6 +20,7 @@
 #include "hamming_7_4.h"
 #include "parity_rows_encoder.h"
 #include "qr_16_7.h"
+#include "rs_12_9.h"
 
 namespace {
 
@@ -226,6 +228,50 @@ TEST_F(bptc, uncorrectable_column_fails) {
             }
         EXPECT_TRUE(found);
     }
+}
+
+TEST(rs_12_9, known_vector_from_the_generator) {
+    // By hand: (x + 2)(x + 4) = x^2 + 6x + 8, times (x + 8) gives
+    // x^3 + (6 ^ 8) x^2 + (8 ^ 6*8) x + 8*8 = x^3 + 0x0E x^2 + 0x38 x + 0x40
+    // (6*8 = 0x30 and 8*8 = 0x40 need no reduction). For the LC 00 .. 00 01
+    // the parity is x^3 mod g(x) = 0E 38 40: on air 98 AE D6 in a voice LC
+    // header (mask 96) and 97 A1 D9 in a terminator (mask 99).
+    dmr_encode::full_lc lc;
+    lc.source = 1;
+    struct {
+        uint8_t mask, other_mask;
+        uint8_t parity[3];
+    } cases[] = {
+        {rs_12_9_mask_voice_lc_header, rs_12_9_mask_terminator_lc, {0x98, 0xAE, 0xD6}},
+        {rs_12_9_mask_terminator_lc, rs_12_9_mask_voice_lc_header, {0x97, 0xA1, 0xD9}},
+    };
+    for (const auto &c : cases) {
+        uint8_t data[12];
+        dmr_encode::full_lc_data(lc, c.mask, data);
+        EXPECT_EQ(std::vector<uint8_t>(data + 9, data + 12), std::vector<uint8_t>(c.parity, c.parity + 3));
+        EXPECT_TRUE(rs_12_9_check(data, c.mask));
+        EXPECT_FALSE(rs_12_9_check(data, c.other_mask)) << "a header is no terminator";
+    }
+}
+
+TEST(rs_12_9, any_wrong_byte_fails) {
+    dmr_encode::full_lc lc;
+    lc.target = 9;
+    lc.source = 2001;
+    uint8_t data[12];
+    dmr_encode::full_lc_data(lc, rs_12_9_mask_voice_lc_header, data);
+    ASSERT_TRUE(rs_12_9_check(data, rs_12_9_mask_voice_lc_header));
+    std::mt19937 random(12);
+    for (int errors = 1; errors <= 3; ++errors)
+        for (int trial = 0; trial < 200; ++trial) {
+            uint8_t damaged[12];
+            std::copy(data, data + 12, damaged);
+            std::vector<int> at = {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11};
+            std::shuffle(at.begin(), at.end(), random);
+            for (int e = 0; e < errors; ++e)
+                damaged[at[static_cast<std::size_t>(e)]] ^= static_cast<uint8_t>(1 + random() % 255);
+            EXPECT_FALSE(rs_12_9_check(damaged, rs_12_9_mask_voice_lc_header)) << errors << " wrong bytes";
+        }
 }
 
 }  // namespace

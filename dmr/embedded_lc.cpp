@@ -120,5 +120,5 @@ void decode_embedded_lc(tessavox_state &state, int slot) {
         std::fprintf(state.err, "FLC checksum error; checksum: %i, received checksum: %i\n", computed, received);
         return;
     }
-    handle_full_lc(state, lc, slot);
+    handle_embedded_lc(state, lc, slot);
 }

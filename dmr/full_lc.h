@@ -14,3 +14,10 @@
 // puts it into the slot's record, which is sent. Any other opcode writes
 // " unknown flc opcode: N " and changes nothing.
 void handle_full_lc(tessavox_state &state, const uint8_t lc[9], int slot);
+
+// An LC from the embedded signalling of a voice superframe: with feature
+// set 0, FLCO 4 (talker alias header, " talker alias header "), 5..7
+// (talker alias blocks 1..3, " talker alias block N ") and 8 (GPS info,
+// " gps info ") go to the slot's alias and position; every other LC to
+// handle_full_lc.
+void handle_embedded_lc(tessavox_state &state, const uint8_t lc[9], int slot);

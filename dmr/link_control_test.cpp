@@ -9,6 +9,9 @@
 #include "decoder_fixture.h"
 #include "embedded_lc.h"
 #include "full_lc.h"
+#include "gps_info.h"
+#include "slot_metadata.h"
+#include "talker_alias.h"
 #include "hex_dump.h"
 
 namespace {
@@ -179,6 +182,185 @@ TEST(full_lc, opcodes) {
     EXPECT_EQ(f.diagnostics(), " group voice; group: 16777215, source: 0  unknown flc opcode: 4 ");
     // A source of 0 is left out of the line.
     EXPECT_EQ(f.metadata(), "protocol:DMR;slot:0;type:group;target:16777215;\n");
+}
+
+std::vector<uint8_t> bytes_of(const dmr_encode::lc_bytes &lc) { return std::vector<uint8_t>(lc.begin(), lc.end()); }
+
+TEST(talker_alias, encoder_against_a_hand_made_header) {
+    // "AB" in 7-bit characters: format 00, length 2 (00010), then the data
+    // bits 1000001 1000010: b2 = 00 00010 1 = 05, b3 = 000001 10 = 06,
+    // b4 = 00010 000 = 10. Two characters fit the header: no block.
+    std::vector<dmr_encode::lc_bytes> lcs;
+    ASSERT_TRUE(talker_alias_lcs("AB", alias_format_7bit, lcs));
+    ASSERT_EQ(lcs.size(), 1u);
+    EXPECT_EQ(bytes_of(lcs[0]), (std::vector<uint8_t>{0x04, 0x00, 0x05, 0x06, 0x10, 0, 0, 0, 0}));
+    decoder_fixture f;
+    send_superframe(f, block_of(bytes_of(lcs[0])));
+    EXPECT_EQ(f.metadata(), "protocol:DMR;slot:1;alias:AB;\n");
+    EXPECT_EQ(f.diagnostics(), "decoding embedded signalling for slot 1  talker alias header ");
+
+    for (const char *refused : {"", "\xC3", "\xE2\x82\xAC", "0123456789012345678901234567890123"}) {
+        EXPECT_FALSE(talker_alias_lcs(refused, alias_format_iso8859, lcs)) << refused;
+    }
+    EXPECT_FALSE(talker_alias_lcs("\xC3\xA9", alias_format_7bit, lcs));
+}
+
+TEST(talker_alias, every_format_assembles_in_any_order_and_needs_every_block) {
+    struct {
+        int format;
+        std::string text;
+        std::size_t parts;  // header and blocks
+    } cases[] = {
+        {alias_format_7bit, "DL1ABC Hans; portable", 3},              // 21 * 7 = 147 bits
+        {alias_format_7bit, "0123456789012345678901234567890", 4},    // 31 * 7 = 217 bits, the most
+        {alias_format_iso8859, "J\xC3\xBCrgen \xC3\x85" "berg, Malm\xC3\xB6", 3}, // Latin-1 bytes to UTF-8
+        {alias_format_utf8, "\xE6\x9D\xB1\xE4\xBA\xAC \xF0\x9F\x93\xBB DL1ABC/p", 3},  // 3- and 4-byte characters
+        {alias_format_utf16, "\xD0\x9C\xD0\xB8\xD1\x80 \xF0\x9F\x93\xBB DL1", 3}, // a surrogate pair
+    };
+    for (const auto &c : cases) {
+        std::vector<dmr_encode::lc_bytes> lcs;
+        ASSERT_TRUE(talker_alias_lcs(c.text, c.format, lcs)) << c.text;
+        ASSERT_EQ(lcs.size(), c.parts) << c.text;
+        std::string escaped;
+        for (char ch : c.text) escaped += ch == ';' ? std::string("\\x3B") : std::string(1, ch);
+        const std::string line = "protocol:DMR;slot:1;alias:" + escaped + ";\n";
+
+        // In order: the alias is reported once, when the last block arrives.
+        decoder_fixture f;
+        for (std::size_t i = 0; i < lcs.size(); ++i) {
+            EXPECT_EQ(f.metadata(), "") << c.text << " part " << i;
+            send_superframe(f, block_of(bytes_of(lcs[i])));
+        }
+        for (const dmr_encode::lc_bytes &lc : lcs) send_superframe(f, block_of(bytes_of(lc)));  // repeated: no new line
+        EXPECT_EQ(f.metadata(), line) << c.text;
+
+        // Blocks first, the header last (tuned in late).
+        decoder_fixture late;
+        for (std::size_t i = lcs.size(); i-- > 0;) send_superframe(late, block_of(bytes_of(lcs[i])));
+        EXPECT_EQ(late.metadata(), line);
+
+        // A block missing: nothing, however often the others come.
+        decoder_fixture missing;
+        for (int round = 0; round < 2; ++round)
+            for (std::size_t i = 0; i + 1 < lcs.size(); ++i) send_superframe(missing, block_of(bytes_of(lcs[i])));
+        EXPECT_EQ(missing.metadata(), "") << c.text;
+    }
+}
+
+TEST(talker_alias, decoding_odd_data) {
+    uint8_t data[talker_alias_data_bytes] = {};
+    char text[slot_alias_size];
+    // A zero character ends the text; a length of 0 is complete and empty.
+    const uint8_t hi_and_zero[] = {'H', 'i', 0, 'x'};
+    std::copy(hi_and_zero, hi_and_zero + 4, data);
+    EXPECT_TRUE(decode_talker_alias(talker_alias_iso8859, 4, data, 49, text, sizeof text));
+    EXPECT_STREQ(text, "Hi");
+    EXPECT_TRUE(decode_talker_alias(talker_alias_iso8859, 0, data, 49, text, sizeof text));
+    EXPECT_STREQ(text, "");
+    // Seven ISO characters need 56 bits: not complete with the header's 49.
+    EXPECT_FALSE(decode_talker_alias(talker_alias_iso8859, 7, data, 49, text, sizeof text));
+    // Invalid UTF-8 and a lone UTF-16 surrogate become U+FFFD.
+    const uint8_t bad_utf8[] = {'a', 0xC3, 'b', 0xFF};
+    std::fill(data, data + sizeof data, 0);
+    std::copy(bad_utf8, bad_utf8 + 4, data);
+    EXPECT_TRUE(decode_talker_alias(talker_alias_utf8, 4, data, 217, text, sizeof text));
+    EXPECT_STREQ(text, "a\xEF\xBF\xBD" "b\xEF\xBF\xBD");
+    const uint8_t lone[] = {0xD8, 0x3D, 0x00, 'z'};
+    std::fill(data, data + sizeof data, 0);
+    std::copy(lone, lone + 4, data);
+    EXPECT_TRUE(decode_talker_alias(talker_alias_utf16, 2, data, 217, text, sizeof text));
+    EXPECT_STREQ(text, "\xEF\xBF\xBDz");
+    // 27 bytes of invalid UTF-8 do not overrun a small buffer.
+    std::fill(data, data + sizeof data, 0xFF);
+    char small[8];
+    EXPECT_TRUE(decode_talker_alias(talker_alias_utf8, 31, data, 217, small, sizeof small));
+    EXPECT_STREQ(small, "\xEF\xBF\xBD\xEF\xBF\xBD");
+}
+
+TEST(talker_alias, a_new_header_starts_afresh_and_the_end_of_the_call_clears_it) {
+    std::vector<dmr_encode::lc_bytes> first, second;
+    ASSERT_TRUE(talker_alias_lcs("Alpha Bravo Charlie", alias_format_7bit, first));
+    ASSERT_TRUE(talker_alias_lcs("Delta Echo Foxtrot", alias_format_7bit, second));
+    ASSERT_EQ(first.size(), 3u);
+    decoder_fixture f;
+    for (const dmr_encode::lc_bytes &lc : first) send_superframe(f, block_of(bytes_of(lc)));
+    // The second alias's header with the first's blocks: not reported until
+    // its own blocks have come.
+    send_superframe(f, block_of(bytes_of(second[0])));
+    send_superframe(f, block_of(bytes_of(first[1])));
+    send_superframe(f, block_of(bytes_of(second[1])));
+    EXPECT_EQ(f.metadata(), "protocol:DMR;slot:1;alias:Alpha Bravo Charlie;\n");
+    send_superframe(f, block_of(bytes_of(second[2])));
+    EXPECT_EQ(f.metadata(), "protocol:DMR;slot:1;alias:Alpha Bravo Charlie;\nprotocol:DMR;slot:1;alias:Delta Echo Foxtrot;\n");
+    end_slot_call(f.state, 1);
+    send_superframe(f, block_of(bytes_of(second[2])));  // its header went with the call
+    EXPECT_EQ(f.metadata(), "protocol:DMR;slot:1;alias:Alpha Bravo Charlie;\nprotocol:DMR;slot:1;alias:Delta Echo Foxtrot;\n"
+                            "protocol:DMR;slot:1;\n");
+}
+
+TEST(gps_info, encoder_against_a_hand_made_lc) {
+    // Latitude 45 = 2^22 steps of 180 / 2^24 (0x400000); longitude -90 =
+    // -2^23 steps of 360 / 2^25, 0x1800000 in 25 bits; error 2. Data:
+    // 2 << 49 | 0x1800000 << 24 | 0x400000 = 0x05800000400000.
+    EXPECT_EQ(bytes_of(gps_info_lc(45.0, -90.0, 2)),
+              (std::vector<uint8_t>{0x08, 0x00, 0x05, 0x80, 0x00, 0x00, 0x40, 0x00, 0x00}));
+    decoder_fixture f;
+    send_superframe(f, block_of(bytes_of(gps_info_lc(45.0, -90.0, 2))));
+    EXPECT_EQ(f.metadata(), "protocol:DMR;slot:1;lat:45.000000;lon:-90.000000;\n");
+    EXPECT_EQ(f.diagnostics(), "decoding embedded signalling for slot 1  gps info ");
+}
+
+TEST(gps_info, range_ends_and_not_known_codes) {
+    auto lc_of = [](uint32_t lon, uint32_t lat) {
+        uint64_t data = (uint64_t{lon} << 24) | lat;
+        std::vector<uint8_t> lc = {0x08, 0x00};
+        for (int i = 0; i < 7; ++i) lc.push_back(static_cast<uint8_t>(data >> (48 - 8 * i)));
+        return lc;
+    };
+    struct {
+        uint32_t lon, lat;
+        bool known;
+        double latitude, longitude;
+    } cases[] = {
+        {0x0FFFFFF, 0x7FFFFF, true, 90.0 - 180.0 / (1 << 24), 180.0 - 360.0 / (1 << 25)},  // the north-east end
+        {0x1000001, 0x800001, true, -90.0 + 180.0 / (1 << 24), -180.0 + 360.0 / (1 << 25)}, // the south-west end
+        {0, 0, true, 0.0, 0.0},
+        {0x1000000, 0x123456, false, 0, 0},  // longitude not known
+        {0x0123456, 0x800000, false, 0, 0},  // latitude not known
+    };
+    for (const auto &c : cases) {
+        double latitude = -1, longitude = -1;
+        EXPECT_EQ(decode_gps_info(lc_of(c.lon, c.lat).data(), latitude, longitude), c.known);
+        if (!c.known) continue;
+        EXPECT_EQ(latitude, c.latitude);
+        EXPECT_EQ(longitude, c.longitude);
+    }
+    // The encoder keeps the range ends off the not-known codes.
+    double latitude, longitude;
+    ASSERT_TRUE(decode_gps_info(gps_info_lc(90.0, 180.0, 0).data(), latitude, longitude));
+    EXPECT_EQ(latitude, 90.0 - 180.0 / (1 << 24));
+    EXPECT_EQ(longitude, 180.0 - 360.0 / (1 << 25));
+    ASSERT_TRUE(decode_gps_info(gps_info_lc(-90.0, -180.0, 0).data(), latitude, longitude));
+    EXPECT_EQ(latitude, -90.0 + 180.0 / (1 << 24));
+    EXPECT_EQ(longitude, -180.0 + 360.0 / (1 << 25));
+
+    // A not-known position sends nothing; a changed one a new line; the
+    // same one again nothing; a data sync ends the call and clears it.
+    decoder_fixture f;
+    send_superframe(f, block_of(lc_of(0x1000000, 0x800000)));
+    send_superframe(f, block_of(bytes_of(gps_info_lc(22.5, 11.25, 1))));
+    send_superframe(f, block_of(bytes_of(gps_info_lc(22.5, 11.25, 1))));
+    change_slot_mode(f.state, 1, slot_mode_data);
+    EXPECT_EQ(f.metadata(), "protocol:DMR;slot:1;lat:22.500000;lon:11.250000;\nprotocol:DMR;slot:1;sync:data;\n");
+}
+
+TEST(embedded_lc, other_feature_sets_keep_the_unknown_opcode_text) {
+    decoder_fixture f;
+    std::vector<uint8_t> lc = bytes_of(gps_info_lc(1.0, 1.0, 0));
+    lc[1] = 0x10;  // a maker's feature set
+    send_superframe(f, block_of(lc));
+    EXPECT_EQ(f.diagnostics(), "decoding embedded signalling for slot 1  unknown flc opcode: 8 ");
+    EXPECT_EQ(f.metadata(), "");
 }
 
 TEST(hex_dump, lines_of_sixteen_with_the_bar_aligned) {

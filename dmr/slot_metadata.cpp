@@ -1,14 +1,25 @@
 #include "slot_metadata.h"
 
+#include <cstring>
+
+#include "talker_alias.h"
+
 namespace {
 void send(const tessavox_state &state, int slot) {
     send_slot_metadata(state.meta, state.records[slot], static_cast<uint8_t>(slot));
 }
 
-void clear_call(slot_record &record) {
+// The call ended: its addresses, alias and position are gone.
+void clear_call(tessavox_state &state, int slot) {
+    slot_record &record = state.records[slot];
     record.type = "";
     record.source = 0;
     record.target = 0;
+    std::memset(record.alias, 0, sizeof record.alias);
+    record.has_position = false;
+    record.latitude = 0.0;
+    record.longitude = 0.0;
+    clear_talker_alias(state, slot);
 }
 }  // namespace
 
@@ -19,7 +30,7 @@ void change_slot_mode(tessavox_state &state, int slot, uint8_t mode) {
         record.sync = slot_sync_voice;
     } else {
         record.sync = slot_sync_data;
-        clear_call(record);
+        clear_call(state, slot);
     }
     send(state, slot);
 }
@@ -32,16 +43,36 @@ void set_slot_call(tessavox_state &state, int slot, const char *type, int32_t so
     send(state, slot);
 }
 
-void end_slot_call(tessavox_state &state, int slot) {
+void set_slot_alias(tessavox_state &state, int slot, const char *alias) {
     slot_record &record = state.records[slot];
-    if (record.type[0] == 0 && record.source == 0 && record.target == 0) return;
-    clear_call(record);
+    if (std::strncmp(record.alias, alias, sizeof record.alias) == 0) return;
+    std::strncpy(record.alias, alias, sizeof record.alias - 1);
+    record.alias[sizeof record.alias - 1] = 0;
+    send(state, slot);
+}
+
+void set_slot_position(tessavox_state &state, int slot, double latitude, double longitude) {
+    slot_record &record = state.records[slot];
+    if (record.has_position && record.latitude == latitude && record.longitude == longitude) return;
+    record.has_position = true;
+    record.latitude = latitude;
+    record.longitude = longitude;
+    send(state, slot);
+}
+
+void end_slot_call(tessavox_state &state, int slot) {
+    const slot_record &record = state.records[slot];
+    if (record.type[0] == 0 && record.source == 0 && record.target == 0 && !record.alias[0] && !record.has_position)
+        return;
+    clear_call(state, slot);
     send(state, slot);
 }
 
 void reset_slot_records(tessavox_state &state) {
     reset_slot_record(state.records[0]);
     reset_slot_record(state.records[1]);
+    clear_talker_alias(state, 0);
+    clear_talker_alias(state, 1);
     send(state, 0);
     send(state, 1);
 }

@@ -8,8 +8,8 @@
 #include "tessavox_state.h"
 
 // A sync burst changed the slot's mode to data or voice: sets the mode and
-// the record's sync ("data" also clears type, source and target), then sends
-// the line.
+// the record's sync ("data" also clears type, source, target, alias and
+// position), then sends the line.
 void change_slot_mode(tessavox_state &state, int slot, uint8_t mode);
 
 // A group or direct voice LC was decoded: sets type, source and target and
@@ -17,8 +17,15 @@ void change_slot_mode(tessavox_state &state, int slot, uint8_t mode);
 // or slot_type_direct.
 void set_slot_call(tessavox_state &state, int slot, const char *type, int32_t source, int32_t target);
 
-// A terminator with LC or an idle burst: clears type, source and target and
-// sends the line, but only if any of them was set.
+// A complete talker alias (UTF-8): stored and sent if it differs from the
+// one held.
+void set_slot_alias(tessavox_state &state, int slot, const char *alias);
+
+// A position from GPS info: stored and sent if it differs from the one held.
+void set_slot_position(tessavox_state &state, int slot, double latitude, double longitude);
+
+// A terminator with LC or an idle burst: clears type, source, target, alias
+// and position and sends the line, but only if any of them was set.
 void end_slot_call(tessavox_state &state, int slot);
 
 // Lost sync: empties both records, then sends slot 0's and slot 1's line.

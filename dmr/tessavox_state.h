@@ -17,12 +17,22 @@ inline constexpr int tessavox_ring_size = 1024;
 inline constexpr int dmr_slot_symbols = 144;
 // Bytes asked for by one read of the control fifo.
 inline constexpr int control_buffer_size = 32;
+// Longest control line kept; a longer one is dropped whole.
+inline constexpr int control_line_limit = 32;
 
 // What a slot carries, from the kind of its last sync burst.
 enum slot_mode_value : uint8_t {
     slot_mode_none = 0,
     slot_mode_data = 1,
     slot_mode_voice = 2,
+};
+
+// The talker alias of a slot as it arrives in the embedded LC: the seven
+// data bytes (b2..b8) of the header and of each of the three blocks.
+struct talker_alias_assembly {
+    uint8_t header[7] = {};
+    uint8_t blocks[3][7] = {};
+    uint8_t present = 0;  // bit 0 the header, bit k block k
 };
 
 struct tessavox_state {
@@ -32,6 +42,11 @@ struct tessavox_state {
     metadata_fifo meta;
     FILE *control = nullptr;
     uint8_t control_buffer[control_buffer_size] = {};
+    // The control line read so far, across reads, and whether it has grown
+    // past control_line_limit (then it is skipped up to its newline).
+    uint8_t control_line[control_line_limit] = {};
+    int control_line_length = 0;
+    bool control_line_overlong = false;
     // Set when a flush of out failed because its reader has gone away.
     bool output_gone = false;
 
@@ -55,6 +70,9 @@ struct tessavox_state {
     // Embedded signalling: four 32-bit fragments per slot and their count.
     uint8_t fragments[2][16] = {};
     uint8_t fragment_count[2] = {};
+
+    // Talker alias parts received so far in each slot's call.
+    talker_alias_assembly aliases[2];
 
     slot_record records[2];
 };

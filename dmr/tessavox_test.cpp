@@ -162,8 +162,8 @@ std::size_t block_of_burst(int t) { return static_cast<std::size_t>((144 * t + 6
 
 TEST(tessavox_pipes, control_messages_while_symbols_stream_in) {
     // Slot 0 calls for two superframes, slot 1 for three. Slot 0 takes the
-    // voice lock; "2\n" then mutes it, but it keeps the lock until its
-    // terminator, after which slot 1 is written.
+    // voice lock; "2\n" then mutes it and it gives up the lock, so slot 1 is
+    // written from its next voice burst on.
     std::vector<codec_frame> frames0 = test_pattern_frames(36);
     std::vector<codec_frame> frames1;
     for (int i = 0; i < 54; ++i) frames1.push_back(test_pattern_frame(static_cast<uint32_t>(500 + i)));
@@ -196,13 +196,39 @@ TEST(tessavox_pipes, control_messages_while_symbols_stream_in) {
     program_result r = finish_program(p);
     close(control_fd);
 
-    // Slot 0's terminator is its burst 13 (timeslot 26); slot 1's next voice
-    // burst is its burst 13, frames 36 onwards.
-    EXPECT_EQ(before + r.out, frame_bytes(frames0, 0, 15) + frame_bytes(frames1, 36));
+    // Slot 1's burst in timeslot 11 is its voice burst E, frames 12 onwards.
+    EXPECT_EQ(before + r.out, frame_bytes(frames0, 0, 15) + frame_bytes(frames1, 12));
     EXPECT_EQ(r.exit_code, 0);
     in_process expected = decode_in_process(symbols);
     EXPECT_EQ(reader.finish(), expected.metadata);
     EXPECT_EQ(r.err, "meta fifo: " + meta + "\ncontrol fifo: " + control + "\n" + expected.diagnostics);
+}
+
+TEST(tessavox_pipes, control_fifo_without_a_writer_does_not_hold_up_the_voice) {
+    // Nobody opens the control fifo for writing: the decoder still starts,
+    // decodes and ends with its input; a writer that comes later is heard.
+    std::string control = make_temp_dir() + "/control";
+    ASSERT_EQ(mkfifo(control.c_str(), 0600), 0);
+    std::vector<codec_frame> frames = test_pattern_frames(36);
+    std::string input = to_string(call_stream(call{}, frames));
+    program_result r = run_program(program, {"-c", control}, input, 0, 10000);
+    EXPECT_FALSE(r.timed_out);
+    EXPECT_EQ(r.exit_code, 0);
+    EXPECT_EQ(r.out, frame_bytes(frames));
+
+    running_program p = start_program(program, {"-c", control});
+    ASSERT_TRUE(write_input(p, input.substr(0, 1000)));
+    EXPECT_EQ(read_output(p, 72), frame_bytes(frames, 0, 6));  // bursts 0..5 processed
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));  // the decoder waits for input
+    int fd = open(control.c_str(), O_WRONLY);  // the decoder's open did not wait for it
+    ASSERT_GE(fd, 0);
+    ASSERT_EQ(write(fd, "0\n", 2), 2);
+    ASSERT_EQ(write(fd, "3\n", 2), 2);  // in quick succession: both lines are taken, 3 last
+    close(fd);
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    ASSERT_TRUE(write_input(p, input.substr(1000)));
+    r = finish_program(p, 10000);
+    EXPECT_EQ(r.out, frame_bytes(frames, 6));
 }
 
 TEST(tessavox_pipes, garbage_and_cut_streams_end_cleanly) {

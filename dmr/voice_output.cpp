@@ -25,7 +25,11 @@ void read_voice_payload(const tessavox_state &state, uint8_t payload[27]) {
 }
 
 void output_voice_burst(tessavox_state &state, int slot) {
-    if ((state.slot_filter & (slot + 1)) == 0) return;
+    if ((state.slot_filter & (slot + 1)) == 0) {
+        // A muted slot gives up the lock, so that the other slot is heard.
+        release_voice_lock(state, slot);
+        return;
+    }
     if (state.voice_slot != -1 && state.voice_slot != slot) return;
 
     uint8_t payload[27];

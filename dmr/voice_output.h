@@ -18,7 +18,8 @@ void deinterleave_voice(const uint8_t payload[27], uint8_t frames[36]);
 void read_voice_payload(const tessavox_state &state, uint8_t payload[27]);
 
 // A burst of a voice-mode slot: written if the filter admits the slot and
-// no other slot holds the voice lock; the slot then holds the lock.
+// no other slot holds the voice lock; the slot then holds the lock. A slot
+// that the filter excludes gives the lock up.
 void output_voice_burst(tessavox_state &state, int slot);
 
 // A burst of the slot handled as non-voice gives up the slot's voice lock.

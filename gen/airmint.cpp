@@ -37,7 +37,14 @@ const char airmint_usage[] =
     "     --voice FILE         voice: a file of 12-byte codec frames (default: a test pattern)\n"
     "     --other-call         a call in the other slot too; set with --other-target,\n"
     "                          --other-source, --other-direct, --other-superframes,\n"
-    "                          --other-voice FILE and --other-delay N (idle bursts first)\n\n"
+    "                          --other-voice FILE and --other-delay N (idle bursts first)\n"
+    "     --alias TEXT         talker alias of the call, sent in every other superframe\n"
+    "     --alias-format NAME  7bit, iso8859, utf8 (default) or utf16\n"
+    "     --position LAT,LON   GPS info of the call in degrees, north and east positive\n"
+    "                          (after -p ysf it is the System Fusion position)\n"
+    "     --bad-rs             voice LC header with a wrong Reed-Solomon code\n"
+    "                          (without --superframes the call lasts until alias and\n"
+    "                          position have each been sent once)\n\n"
     "System Fusion (header, communication frames, terminator):\n"
     "     --mode NAME          dn (voice/data mode 2, default), v1 (mode 1) or vw (voice full-rate)\n"
     " -t, --target CALL        call signs of up to 10 characters: --target (default ALL),\n"
@@ -83,6 +90,9 @@ enum option_code : int {
     opt_other_superframes,
     opt_other_voice,
     opt_other_delay,
+    opt_alias,
+    opt_alias_format,
+    opt_bad_rs,
     opt_mode,
     opt_down,
     opt_up,
@@ -256,6 +266,15 @@ bool finish_dmr(airmint_settings &s, std::string &error) {
         return false;
     }
     s.dmr.other.slot = s.dmr.call.slot ^ 1;
+    std::vector<dmr_encode::lc_bytes> &lcs = s.dmr.call.extras.lcs;
+    lcs.clear();
+    if (!s.alias.empty() && !dmr_encode::talker_alias_lcs(s.alias, s.alias_format, lcs)) {
+        error = "--alias '" + s.alias +
+                "' cannot be sent in this format: it takes 1 to 31 characters (UTF-16: code units) of at most "
+                "217 bits, each one the format has";
+        return false;
+    }
+    if (s.has_dmr_position) lcs.push_back(dmr_encode::gps_info_lc(s.dmr_latitude, s.dmr_longitude, 1));
     return dmr_address(s.target, "target", s.dmr.call.target, error) &&
            dmr_address(s.source, "source", s.dmr.call.source, error) &&
            dmr_address(s.other_target, "other-target", s.dmr.other.target, error) &&
@@ -321,6 +340,9 @@ const struct option airmint_long_options[] = {
     {"other-superframes", required_argument, nullptr, opt_other_superframes},
     {"other-voice", required_argument, nullptr, opt_other_voice},
     {"other-delay", required_argument, nullptr, opt_other_delay},
+    {"alias", required_argument, nullptr, opt_alias},
+    {"alias-format", required_argument, nullptr, opt_alias_format},
+    {"bad-rs", no_argument, nullptr, opt_bad_rs},
     {"mode", required_argument, nullptr, opt_mode},
     {"down", required_argument, nullptr, opt_down},
     {"up", required_argument, nullptr, opt_up},
@@ -395,6 +417,17 @@ taken general_option(airmint_settings &s, int letter, const std::string &arg, st
     }
 }
 
+bool parse_dmr_position(const std::string &arg, airmint_settings &s, std::string &error) {
+    const std::size_t comma = arg.find(',');
+    if (comma == std::string::npos || !parse_double(arg.substr(0, comma).c_str(), -90, 90, s.dmr_latitude) ||
+        !parse_double(arg.substr(comma + 1).c_str(), -180, 180, s.dmr_longitude)) {
+        error = "--position takes LATITUDE,LONGITUDE in degrees (-90..90, -180..180), not '" + arg + "'";
+        return false;
+    }
+    s.has_dmr_position = true;
+    return true;
+}
+
 taken dmr_option(airmint_settings &s, int letter, const char *argument, std::string &error) {
     const std::string arg = argument ? argument : "";
     switch (letter) {
@@ -432,6 +465,26 @@ taken dmr_option(airmint_settings &s, int letter, const char *argument, std::str
         case opt_other_delay:
             s.dmr.other_call = true;
             return result(parse_int_option(argument, 0, 10000, letter, s.dmr.other.delay, error));
+        case opt_alias:
+            s.alias = arg;
+            return taken::ok;
+        case opt_alias_format:
+            if (choose(arg,
+                       {std::pair{"7bit", dmr_encode::alias_format_7bit},
+                        std::pair{"iso8859", dmr_encode::alias_format_iso8859},
+                        std::pair{"utf8", dmr_encode::alias_format_utf8},
+                        std::pair{"utf16", dmr_encode::alias_format_utf16}},
+                       s.alias_format))
+                return taken::ok;
+            error = "--alias-format takes 7bit, iso8859, utf8 or utf16, not '" + arg + "'";
+            return taken::bad;
+        case opt_position:
+            // A DMR position unless -p ysf came before it.
+            if (s.protocol != airmint_protocol::dmr) return taken::no;
+            return result(parse_dmr_position(arg, s, error));
+        case opt_bad_rs:
+            s.dmr.call.extras.bad_header_rs = true;
+            return taken::ok;
         default:
             return taken::no;
     }

@@ -166,6 +166,41 @@ TEST(DmrChain, CallsDecodeWithTheirMetadataAndEveryVoiceFrame) {
     }
 }
 
+TEST(DmrChain, TalkerAliasAndPositionInTheEmbeddedLcAndAHeaderWithAWrongCode) {
+    // The odd superframes carry the alias header, its blocks and then the GPS
+    // info; the header's wrong Reed-Solomon code drops its line, so the call
+    // is first known from the embedded LC of superframe 0.
+    const std::string idle0 = "protocol:DMR;slot:0;sync:data;", idle1 = "protocol:DMR;slot:1;sync:data;";
+    const std::string voice0 = "protocol:DMR;slot:0;sync:voice;type:group;source:2001;target:9;";
+    const std::string alias = "alias:M\xC3\xBCller\\x3BDL1;";
+    const std::string position = "lat:-33.750000;lon:151.875000;";
+    struct {
+        const char *format;
+        int superframes;     // two per alias part and position
+        int before_alias;    // voice LC lines before the alias is complete
+    } cases[] = {
+        {"iso8859", 6, 2},   // 10 characters of 8 bits: header and block 1
+        {"utf16", 8, 3},     // 10 code units of 16 bits: header and blocks 1 and 2
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.format);
+        chain_result r = dmr_chain({"--snr", "20", "--seed", "3", "--alias", "M\xC3\xBCller;DL1", "--alias-format",
+                                    c.format, "--position", "-33.75,151.875", "--bad-rs"});
+        EXPECT_EQ(r.exit_code, 0) << r.err;
+        EXPECT_EQ(r.meta, lines({{idle0, 1},
+                                 {idle1, 1},
+                                 {"protocol:DMR;slot:0;sync:voice;", 1},
+                                 {voice0, c.before_alias},
+                                 {voice0 + alias, 2},
+                                 {voice0 + alias + position, 1},
+                                 {idle0, 1}}));
+        EXPECT_TRUE(same_frames(r.out, frames_bytes(pattern(0, c.superframes * 18)), 12));
+        EXPECT_NE(r.err.find(" talker alias block 1 "), std::string::npos);
+        EXPECT_NE(r.err.find(" gps info "), std::string::npos);
+        EXPECT_EQ(r.err.find("unknown flc opcode"), std::string::npos);
+    }
+}
+
 TEST(DmrChain, BothSlotsBusyGiveBothMetadataAndTheVoiceOfTheLockedSlot) {
     // Slot 0: group call of one superframe; slot 1: direct call of two
     // superframes, both starting together. Slot 0's voice burst comes first

@@ -34,15 +34,20 @@ void append_call(std::vector<slot_burst> &out, const dmr_call_plan &plan, int co
     c.target = plan.target;
     c.source = plan.source;
     c.colour_code = colour_code;
-    for (const burst &b : call_bursts(c, dmr_sent_frames(plan))) out.push_back({b, true});
+    for (const burst &b : call_bursts(c, dmr_sent_frames(plan), plan.extras)) out.push_back({b, true});
 }
 
 }  // namespace
 
 std::vector<codec_frame> dmr_sent_frames(const dmr_call_plan &call) {
     std::vector<codec_frame> frames = call.voice;
+    // Superframes 1, 3, 5 .. carry the extra LCs in turn.
+    const std::size_t extras_frames = 2 * call.extras.lcs.size() * frames_per_superframe;
+    if (call.superframes == 0 && frames.size() < extras_frames && !call.voice.empty())
+        frames.resize(extras_frames, codec_frame{});
     if (frames.empty()) {
-        const int count = call_frame_count(call.superframes * frames_per_superframe);
+        const int superframes = call.superframes == 0 ? static_cast<int>(2 * call.extras.lcs.size()) : call.superframes;
+        const int count = call_frame_count(superframes * frames_per_superframe);
         for (int i = 0; i < count; ++i)
             frames.push_back(test_pattern_frame(dmr_pattern_base(call.slot) + static_cast<uint32_t>(i)));
     } else if (call.superframes > 0) {

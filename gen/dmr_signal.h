@@ -16,6 +16,10 @@ struct dmr_call_plan {
     // Codec frames to send; empty: the test pattern of the slot.
     std::vector<dmr_encode::codec_frame> voice;
     int delay = 0;  // idle bursts of the call's slot before its first burst
+    // Talker alias and GPS info LCs between the voice LCs, and a wrong
+    // Reed-Solomon code in the voice LC header. With superframes 0 the call
+    // lasts long enough to send each of these LCs once.
+    dmr_encode::call_extras extras;
 };
 
 struct dmr_channel_plan {

@@ -4,6 +4,7 @@
 
 #include "cach_encoder.h"
 #include "embedded_lc_encoder.h"
+#include "rs_12_9_encoder.h"
 #include "voice_frame_table.h"
 
 namespace dmr_encode {
@@ -48,7 +49,7 @@ std::vector<codec_frame> call_frames(const std::vector<codec_frame> &frames) {
     return sent;
 }
 
-std::vector<burst> call_bursts(const call &c, const std::vector<codec_frame> &frames) {
+std::vector<burst> call_bursts(const call &c, const std::vector<codec_frame> &frames, const call_extras &extras) {
     full_lc lc = call_lc(c);
     uint8_t lc_bytes[9];
     uint8_t lc_block[embedded_lc_block_bytes];
@@ -56,8 +57,16 @@ std::vector<burst> call_bursts(const call &c, const std::vector<codec_frame> &fr
     embedded_lc_encode(lc_bytes, lc_block);
 
     std::vector<burst> out;
-    for (int i = 0; i < c.lc_headers; ++i)
-        out.push_back(voice_lc_header_burst(data_sync_of(c.mobile), c.colour_code, lc));
+    for (int i = 0; i < c.lc_headers; ++i) {
+        if (!extras.bad_header_rs) {
+            out.push_back(voice_lc_header_burst(data_sync_of(c.mobile), c.colour_code, lc));
+            continue;
+        }
+        uint8_t data[12];
+        full_lc_data(lc, rs_mask_voice_lc_header, data);
+        data[11] ^= 0x01;
+        out.push_back(bptc_data_burst(data_sync_of(c.mobile), c.colour_code, 1, data));
+    }
 
     std::vector<codec_frame> sent = call_frames(frames);
     for (std::size_t first = 0; first < sent.size(); first += frames_per_superframe) {
@@ -65,7 +74,14 @@ std::vector<burst> call_bursts(const call &c, const std::vector<codec_frame> &fr
         for (int i = 0; i < frames_per_superframe; ++i)
             for (int j = 0; j < 12; ++j)
                 bytes[12 * i + j] = sent[first + static_cast<std::size_t>(i)][static_cast<std::size_t>(j)];
-        append_voice_superframe(out, voice_sync_of(c.mobile), c.colour_code, lc_block, bytes);
+        const std::size_t superframe = first / frames_per_superframe;
+        uint8_t extra_block[embedded_lc_block_bytes];
+        const uint8_t *block = lc_block;
+        if (!extras.lcs.empty() && superframe % 2 == 1) {
+            embedded_lc_encode(extras.lcs[(superframe / 2) % extras.lcs.size()].data(), extra_block);
+            block = extra_block;
+        }
+        append_voice_superframe(out, voice_sync_of(c.mobile), c.colour_code, block, bytes);
     }
     if (c.terminator) out.push_back(terminator_burst(data_sync_of(c.mobile), c.colour_code, lc));
     return out;

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "burst_builder.h"
+#include "talker_alias_encoder.h"
 
 namespace dmr_encode {
 
@@ -34,6 +35,15 @@ struct call {
     bool terminator = true;  // a terminator with LC after the last superframe
 };
 
+// What a call may send beyond its voice LC.
+struct call_extras {
+    // Further embedded LCs (talker alias, GPS info), sent as a radio does:
+    // superframes 0, 2, 4 .. carry the voice LC, superframes 1, 3, 5 .. these
+    // in turn, from the first again after the last.
+    std::vector<lc_bytes> lcs;
+    bool bad_header_rs = false;  // voice LC headers with a wrong Reed-Solomon parity byte
+};
+
 // The full LC of a call.
 full_lc call_lc(const call &c);
 
@@ -48,8 +58,9 @@ std::vector<codec_frame> call_frames(const std::vector<codec_frame> &frames);
 
 // The bursts of one call in its own slot, in order: lc_headers voice LC
 // headers, the voice superframes (burst A with voice sync, B to E with the
-// embedded LC, F with a null fragment), the terminator if asked for.
-std::vector<burst> call_bursts(const call &c, const std::vector<codec_frame> &frames);
+// embedded LC or an extra LC, F with a null fragment), the terminator if
+// asked for.
+std::vector<burst> call_bursts(const call &c, const std::vector<codec_frame> &frames, const call_extras &extras = {});
 
 // Idle bursts of the colour code.
 std::vector<burst> idle_bursts(int count, burst_sync sync, int colour_code);

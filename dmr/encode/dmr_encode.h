@@ -19,4 +19,5 @@
 #include "rs_12_9_encoder.h"
 #include "slot_type_encoder.h"
 #include "sync_patterns.h"
+#include "talker_alias_encoder.h"
 #include "voice_payload_encoder.h"
