@@ -596,4 +596,26 @@ TEST_F(ZelvaneTest, ClockErrorOffsetAndClipping) {
     }
 }
 
+// A call updates when what it names grows: the talker alias and the GPS
+// position arrive superframes after the ids, and the end keeps them.
+TEST_F(ZelvaneTest, CallUpdatesWithAliasAndPosition) {
+    std::vector<float> s = airmint({"--source", "2001", "--target", "9", "--alias", "Anna; DL1ABC", "--position",
+                                    "48.1,11.5", "--snr", "25"});
+    for (const char *path : {"-j", "--exact"}) {
+        SCOPED_TRACE(path);
+        program_result r = run_program(zelvane, {"-j", path, "-f", "f32", "-r", "48000"}, as_bytes(s));
+        std::vector<std::string> lines = lines_of(r.out);
+        ASSERT_EQ(lines.size(), 4u) << r.out;
+        const char *head = "\"slot\":0,\"type\":\"group\",\"source\":2001,\"target\":9";
+        EXPECT_NE(lines[0].find(std::string("\"event\":\"call\"") + ",\"time\":"), std::string::npos);
+        EXPECT_NE(lines[0].find(std::string(head) + "}"), std::string::npos) << lines[0];
+        EXPECT_NE(lines[1].find(std::string(head) + ",\"alias\":\"Anna; DL1ABC\"}"), std::string::npos) << lines[1];
+        EXPECT_NE(lines[2].find(std::string(head) + ",\"alias\":\"Anna; DL1ABC\",\"lat\":48.1"), std::string::npos)
+            << lines[2];
+        EXPECT_NE(lines[3].find("\"event\":\"call-end\""), std::string::npos) << lines[3];
+        EXPECT_NE(lines[3].find("\"alias\":\"Anna; DL1ABC\",\"lat\":48.1"), std::string::npos) << lines[3];
+        EXPECT_NEAR(json_number(lines[2], "lon"), 11.5, 1e-4);
+    }
+}
+
 }  // namespace
