@@ -3,6 +3,8 @@
 // and the default path alike; each decodes a short composite transmission.
 
 #include <gtest/gtest.h>
+#include <fcntl.h>
+#include <poll.h>
 #include <signal.h>
 #include <sndfile.h>
 #include <soxr.h>
@@ -616,6 +618,50 @@ TEST_F(ZelvaneTest, CallUpdatesWithAliasAndPosition) {
         EXPECT_NE(lines[3].find("\"alias\":\"Anna; DL1ABC\",\"lat\":48.1"), std::string::npos) << lines[3];
         EXPECT_NEAR(json_number(lines[2], "lon"), 11.5, 1e-4);
     }
+}
+
+// Runs zelvane with its standard error on a terminal (a pseudo-terminal);
+// what it drew there.
+std::string terminal_stderr(const std::vector<std::string> &args) {
+    int master = posix_openpt(O_RDWR | O_NOCTTY);
+    if (master < 0 || grantpt(master) != 0 || unlockpt(master) != 0) return "no pty";
+    std::string slave_name = ptsname(master);
+    pid_t pid = fork();
+    if (pid == 0) {
+        int slave = open(slave_name.c_str(), O_RDWR);
+        int null = open("/dev/null", O_RDWR);
+        dup2(null, 0);
+        dup2(null, 1);
+        dup2(slave, 2);
+        std::vector<char *> argv = {const_cast<char *>(zelvane.c_str())};
+        for (const auto &a : args) argv.push_back(const_cast<char *>(a.c_str()));
+        argv.push_back(nullptr);
+        execv(zelvane.c_str(), argv.data());
+        _exit(127);
+    }
+    std::string seen;
+    char buffer[4096];
+    for (;;) {
+        pollfd p{master, POLLIN, 0};
+        if (poll(&p, 1, 20000) <= 0) break;
+        ssize_t n = read(master, buffer, sizeof buffer);
+        if (n <= 0) break;  // EIO once the child has closed the terminal
+        seen.append(buffer, static_cast<size_t>(n));
+    }
+    waitpid(pid, nullptr, 0);
+    close(master);
+    return seen;
+}
+
+TEST_F(ZelvaneTest, ProgressBarOnlyOnATerminal) {
+    write_sound(dir + "/in.wav", composite(false, 0.5), 48000, SF_FORMAT_WAV | SF_FORMAT_PCM_16);
+    std::string drawn = terminal_stderr({dir + "/in.wav"});
+    EXPECT_NE(drawn.find("\r["), std::string::npos) << drawn;
+    EXPECT_NE(drawn.find("100%"), std::string::npos) << drawn;
+    EXPECT_EQ(drawn.substr(drawn.size() - 4), "\r\033[K") << drawn;  // and taken away at the end
+    EXPECT_EQ(terminal_stderr({"--no-progress", dir + "/in.wav"}), "");
+    program_result piped = run_program(zelvane, {dir + "/in.wav"}, "");
+    EXPECT_EQ(piped.err, "");
 }
 
 }  // namespace
