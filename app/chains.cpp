@@ -160,20 +160,22 @@ bool start_page_chain(launcher &l, page_chain &p, bool lock, bool functions) {
     return ok;
 }
 
-// True if this pagewick reports each page's function code (its -F option).
+// True if this pagewick reports each page's function code: started with -F
+// on empty input, it does not complain about the option.
 bool pagewick_reports_functions(const std::string &path) {
     int fds[2];
     if (path.empty() || !make_pipe(fds)) return false;
     std::string ignored;
-    pid_t pid = spawn_child(path, {"-h"}, {-1, fds[1], fds[1]}, ignored);
+    pid_t pid = spawn_child(path, {"-F"}, {-1, -1, fds[1]}, ignored);
     close(fds[1]);
-    std::string usage;
+    std::string complaint;
     char buffer[4096];
     ssize_t n;
-    while (pid > 0 && (n = read(fds[0], buffer, sizeof buffer)) > 0) usage.append(buffer, static_cast<size_t>(n));
+    while (pid > 0 && (n = read(fds[0], buffer, sizeof buffer)) > 0) complaint.append(buffer, static_cast<size_t>(n));
     close(fds[0]);
-    if (pid > 0) waitpid(pid, nullptr, 0);
-    return usage.find("-F,") != std::string::npos;
+    int status = 0;
+    if (pid > 0) waitpid(pid, &status, 0);
+    return pid > 0 && WIFEXITED(status) && WEXITSTATUS(status) == 0 && complaint.find("option") == std::string::npos;
 }
 
 }  // namespace
