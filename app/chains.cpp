@@ -249,10 +249,22 @@ bool start_chains(const zelvane_options &o, chain_set &set, std::string &error, 
 void stop_children(chain_set &set, bool terminate) {
     for (const child &c : set.children)
         if (terminate && c.pid > 0) kill(c.pid, SIGTERM);
-    for (child &c : set.children) {
-        if (c.pid <= 0) continue;
-        while (waitpid(c.pid, nullptr, 0) < 0 && errno == EINTR) {
+    // Children whose input has closed end by themselves; one that has not
+    // ended two seconds later is ended, so that zelvane never hangs on it.
+    for (int waited_ms = 0;; waited_ms += 10) {
+        bool running = false;
+        for (child &c : set.children) {
+            if (c.pid <= 0) continue;
+            pid_t r = waitpid(c.pid, nullptr, WNOHANG);
+            if (r == c.pid || (r < 0 && errno != EINTR))
+                c.pid = -1;
+            else
+                running = true;
         }
-        c.pid = -1;
+        if (!running) return;
+        if (waited_ms == 2000)
+            for (const child &c : set.children)
+                if (c.pid > 0) kill(c.pid, SIGKILL);
+        usleep(10000);
     }
 }

@@ -75,6 +75,15 @@ std::vector<float> test_signal(const std::string &bin, double seconds) {
     return signal;
 }
 
+// CPU seconds of all the processes this one has waited for, and through
+// them their own children.
+double children_cpu_seconds() {
+    rusage children{};
+    getrusage(RUSAGE_CHILDREN, &children);
+    return static_cast<double>(children.ru_utime.tv_sec + children.ru_stime.tv_sec) +
+           static_cast<double>(children.ru_utime.tv_usec + children.ru_stime.tv_usec) * 1e-6;
+}
+
 struct run_result {
     double cpu = 0, wall = 0;
     int events = 0;
@@ -90,6 +99,7 @@ run_result run_file(const std::string &bin, const std::vector<std::string> &args
     int out[2];
     if (pipe(out) != 0) return {};
     double start = now_seconds();
+    double cpu_before = children_cpu_seconds();
     pid_t pid = fork();
     if (pid == 0) {
         dup2(out[1], 1);
@@ -104,20 +114,15 @@ run_result run_file(const std::string &bin, const std::vector<std::string> &args
     while ((n = read(out[0], buffer, sizeof buffer)) > 0) r.events += static_cast<int>(std::count(buffer, buffer + n, '\n'));
     close(out[0]);
     int status = 0;
-    rusage usage{};
-    wait4(pid, &status, 0, &usage);
+    waitpid(pid, &status, 0);
     r.wall = now_seconds() - start;
-    // wait4 gives the process's own time; its children's time reaches us as
-    // RUSAGE_CHILDREN once it has waited for them and we for it.
-    static double children_before = 0;
-    rusage children{};
-    getrusage(RUSAGE_CHILDREN, &children);
-    double all = static_cast<double>(children.ru_utime.tv_sec + children.ru_stime.tv_sec) +
-                 static_cast<double>(children.ru_utime.tv_usec + children.ru_stime.tv_usec) * 1e-6;
-    r.cpu = all - children_before;
-    children_before = all;
+    // The time of zelvane and of every chain it waited for.
+    r.cpu = children_cpu_seconds() - cpu_before;
     return r;
 }
+
+// Before the real-time run: the CPU seconds so far; after it: the run's own.
+double live_cpu_seconds = 0;
 
 // For each kind of event, two delays in seconds:
 struct delays {
@@ -143,6 +148,7 @@ std::map<std::string, delays> latencies(const std::string &bin, const std::vecto
     close(in[0]);
     close(out[1]);
     ::signal(SIGPIPE, SIG_IGN);
+    live_cpu_seconds = children_cpu_seconds();
     const size_t block = 480;  // 10 ms, as a sound card or rtl_fm delivers it
     double start = now_seconds();
     size_t at = 0;
@@ -192,6 +198,7 @@ std::map<std::string, delays> latencies(const std::string &bin, const std::vecto
     }
     close(out[0]);
     waitpid(pid, nullptr, 0);
+    live_cpu_seconds = children_cpu_seconds() - live_cpu_seconds;
     return by_protocol;
 }
 
@@ -244,7 +251,10 @@ int main(int argc, char **argv) {
         std::snprintf(text, sizeof text, "min %6.3f  median %6.3f  max %6.3f", v.front(), v[v.size() / 2], v.back());
         return std::string(text);
     };
-    for (auto &[kind, d] : latencies(bin, head)) {
+    auto measured = latencies(bin, head);
+    std::printf("  CPU of zelvane and its chains over the %.0f s: %.3f s, %.2f%% of a core\n", live, live_cpu_seconds,
+                100 * live_cpu_seconds / live);
+    for (auto &[kind, d] : measured) {
         std::printf("  %-16s %3zu events  (a) %s\n", kind.c_str(), d.after_stamp.size(), summary(d.after_stamp).c_str());
         if (!d.after_part.empty()) std::printf("  %-16s %10s  (b) %s\n", "", "", summary(d.after_part).c_str());
     }
