@@ -664,4 +664,31 @@ TEST_F(ZelvaneTest, ProgressBarOnlyOnATerminal) {
     EXPECT_EQ(piped.err, "");
 }
 
+// A receiver writing into a named pipe, as `rtl_fm ... > FIFO` does: read as
+// it comes, in pieces, to the end; garbage on the fifo ends cleanly too.
+TEST_F(ZelvaneTest, NamedPipeInput) {
+    std::string fifo = dir + "/rx.fifo";
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    std::string signal = s16_bytes(composite(true, 0.5));
+    std::mt19937 random(3);
+    std::string garbage(100000, 0);
+    for (char &c : garbage) c = static_cast<char>(random());
+    for (const std::string *input : {&signal, &garbage}) {
+        running_program p = start_program(zelvane, {"-j", "-f", "s16", "-r", "48000", fifo});
+        int fd = open(fifo.c_str(), O_WRONLY);
+        ASSERT_GE(fd, 0);
+        for (size_t at = 0; at < input->size(); at += 9600) {
+            size_t n = std::min<size_t>(9600, input->size() - at);
+            ASSERT_EQ(write(fd, input->data() + at, n), static_cast<ssize_t>(n));
+        }
+        close(fd);
+        program_result r = finish_program(p, 60000);
+        if (input == &signal)
+            expect_composite_events(r, "named pipe");
+        else
+            EXPECT_EQ(r.out, "");
+        EXPECT_EQ(r.exit_code, 0);
+    }
+}
+
 }  // namespace
