@@ -27,6 +27,8 @@ void feed_pump(feed &f) {
         size_t unread = unread_bytes(f.fd);
         if (unread >= f.limit) return;
         size_t n = std::min(f.queue.size(), f.limit - unread);
+        if (!f.closing) n -= n % f.chunk;
+        if (n == 0) return;
         ssize_t done = write(f.fd, f.queue.data(), n);
         if (done < 0) {
             if (errno == EINTR) continue;
@@ -200,12 +202,14 @@ bool start_chains(const zelvane_options &o, chain_set &set, std::string &error, 
         auto source = std::make_unique<symbol_source>();
         source->inverted = inverted;
         source->samples.limit = 16384;
+        source->samples.chunk = 256 * sizeof(float);
         ok = start_symbol_source(l, *source, set.lock_demodulators);
         auto add_chain = [&](event_protocol protocol, int slot_only) {
             auto c = std::make_unique<voice_chain>();
             c->protocol = protocol;
             c->inverted = inverted;
             c->symbols.limit = 256;
+            c->symbols.chunk = 128;
             for (int slot = 0; slot < (protocol == event_protocol::dmr ? 2 : 1); ++slot) {
                 if (slot_only >= 0 && slot != slot_only) continue;
                 call_tracker t;
@@ -237,7 +241,9 @@ bool start_chains(const zelvane_options &o, chain_set &set, std::string &error, 
             p->baud = baud;
             p->inverted = inverted;
             p->samples.limit = 16384;
-            p->bits.limit = 128;
+            p->samples.chunk = 256 * sizeof(float);
+            p->bits.limit = 256;
+            p->bits.chunk = 128;
             ok = start_page_chain(l, *p, set.lock_demodulators, set.page_functions);
             set.pages.push_back(std::move(p));
         }

@@ -23,6 +23,10 @@ struct feed {
     std::string queue;
     unsigned long long written = 0;
     size_t limit = 4096;
+    // Written in whole multiples of the child's read block (except the last
+    // bytes at the end): the child cannot act on less, and one wake-up per
+    // block keeps the cost of a live stream low.
+    size_t chunk = 1;
     bool closing = false;  // close the pipe once the queue is empty
 };
 
