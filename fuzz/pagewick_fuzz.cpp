@@ -1,6 +1,8 @@
 // pagewick's stream logic on arbitrary bit bytes. The first byte picks the
-// read size (1..128 bytes per block); the rest is the bit stream. Every page
-// line is an "address:%i;message:%s\n" line.
+// read size (1..128 bytes per block) and, with its top bit, the function
+// field; the rest is the bit stream. The run ends as pagewick's does, with
+// the end of input. Every page is one whole "address:...;message:...\n"
+// line: received line breaks are escaped.
 
 #include <cstddef>
 #include <cstdint>
@@ -13,10 +15,16 @@ namespace {
 
 pagewick_state state;
 
-// Page texts may hold any 7-bit character, a newline too, so only the start
-// of the first line and the end of the last are certain.
+// True if text is nothing but whole page lines.
 bool page_lines(std::string_view text) {
-    return text.empty() || (text.substr(0, 8) == "address:" && text.back() == '\n');
+    while (!text.empty()) {
+        const std::size_t end = text.find('\n');
+        if (end == std::string_view::npos) return false;
+        const std::string_view line = text.substr(0, end);
+        if (line.substr(0, 8) != "address:" || line.find(";message:") == std::string_view::npos) return false;
+        text.remove_prefix(end + 1);
+    }
+    return true;
 }
 
 }  // namespace
@@ -24,16 +32,18 @@ bool page_lines(std::string_view text) {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, std::size_t size) {
     if (size == 0) return 0;
     const std::size_t block = data[0] % pagewick_block_size + 1u;
+    const bool function_key = (data[0] & 0x80) != 0;
     ++data;
     --size;
 
     memory_stream pages;
     state = pagewick_state{};
-    const pocsag_sink sink{pages.file, null_stream(), nullptr};
+    const pocsag_sink sink{pages.file, null_stream(), nullptr, function_key};
     for (std::size_t at = 0; at < size; at += block) {
         const std::size_t n = size - at < block ? size - at : block;
         pagewick_process(state, data + at, n, sink);
     }
+    pagewick_finish(state, sink);
     if (!page_lines(pages.bytes())) fuzz_fail("page output is not whole page lines");
     return 0;
 }

@@ -56,6 +56,7 @@ const char airmint_usage[] =
     "POCSAG (1200 bits/s unless --baud; pages in the order given):\n"
     "     --page ADDR[/F]:TEXT          alphanumeric page (function bits F, default 3)\n"
     "     --numeric-page ADDR[/F]:TEXT  numeric page (function bits F, default 0)\n"
+    "     --tone-page ADDR[/F]          tone page: the address alone (function bits F, default 0)\n"
     "     (without pages: one alphanumeric test page to address 1234567)\n\n"
     "Channel (baseband only):\n"
     "     --amplitude A        outer level (default 1.0)\n"
@@ -101,6 +102,7 @@ enum option_code : int {
     opt_frames,
     opt_page,
     opt_numeric_page,
+    opt_tone_page,
     opt_amplitude,
     opt_offset,
     opt_invert,
@@ -203,6 +205,23 @@ bool parse_page(const char *argument, pocsag_text_kind kind, pocsag_page &page, 
             return false;
         }
     }
+    return true;
+}
+
+// ADDRESS[/FUNCTION]: a page without message codewords.
+bool parse_tone_page(const std::string &text, pocsag_page &page, std::string &error) {
+    const std::size_t slash = text.find('/');
+    const std::string address_text = text.substr(0, slash);
+    long long address, function = 0;
+    if (!parse_long(address_text.c_str(), 0, 2097151, address)) {
+        error = "--tone-page takes ADDRESS[/FUNCTION], the address a number from 0 to 2097151, not '" + text + "'";
+        return false;
+    }
+    if (slash != std::string::npos && !parse_long(text.substr(slash + 1).c_str(), 0, 3, function)) {
+        error = "--tone-page: the function bits are a number from 0 to 3, not '" + text.substr(slash + 1) + "'";
+        return false;
+    }
+    page = {static_cast<int32_t>(address), static_cast<int>(function), pocsag_text_kind::numeric, ""};
     return true;
 }
 
@@ -310,7 +329,7 @@ bool finish_pocsag(airmint_settings &s, std::string &error) {
         return false;
     }
     if (!s.voice_path.empty() || !s.target.empty() || !s.source.empty()) {
-        error = "pages carry no voice, target or source: use --page or --numeric-page";
+        error = "pages carry no voice, target or source: use --page, --numeric-page or --tone-page";
         return false;
     }
     if (s.pages.empty()) s.pages.push_back({1234567, 3, pocsag_text_kind::alphanumeric, "airmint test page"});
@@ -351,6 +370,7 @@ const struct option airmint_long_options[] = {
     {"frames", required_argument, nullptr, opt_frames},
     {"page", required_argument, nullptr, opt_page},
     {"numeric-page", required_argument, nullptr, opt_numeric_page},
+    {"tone-page", required_argument, nullptr, opt_tone_page},
     {"amplitude", required_argument, nullptr, opt_amplitude},
     {"offset", required_argument, nullptr, opt_offset},
     {"invert", no_argument, nullptr, opt_invert},
@@ -551,10 +571,12 @@ taken ysf_option(airmint_settings &s, int letter, const char *argument, std::str
 }
 
 taken pocsag_option(airmint_settings &s, int letter, const char *argument, std::string &error) {
-    if (letter != opt_page && letter != opt_numeric_page) return taken::no;
+    if (letter != opt_page && letter != opt_numeric_page && letter != opt_tone_page) return taken::no;
     pocsag_page page;
     const pocsag_text_kind kind = letter == opt_page ? pocsag_text_kind::alphanumeric : pocsag_text_kind::numeric;
-    if (!parse_page(argument ? argument : "", kind, page, error)) return taken::bad;
+    const bool parsed = letter == opt_tone_page ? parse_tone_page(argument ? argument : "", page, error)
+                                                : parse_page(argument ? argument : "", kind, page, error);
+    if (!parsed) return taken::bad;
     s.pages.push_back(page);
     return taken::ok;
 }

@@ -69,6 +69,8 @@ TEST(Airmint, BadArgumentsGetOneLineAndStatus2) {
         {"-p", "pocsag", "--page", "2097152:Hi"},
         {"-p", "pocsag", "--page", "10/4:Hi"},
         {"-p", "pocsag", "--page", "no colon"},
+        {"-p", "pocsag", "--tone-page", "8:Hi"},
+        {"-p", "pocsag", "--tone-page", "8/4"},
         {"-p", "pocsag", "--roll-off", "0.3"},
         {"-p", "pocsag", "--voice", "voice.bin"},
         {"stray"},
@@ -155,10 +157,13 @@ TEST(Airmint, YsfSymbolsAreTheEncodersFrames) {
 }
 
 TEST(Airmint, PocsagBitsAreTheEncodersBatches) {
-    program_result r = airmint({"-p", "pocsag", "-o", "bits", "--numeric-page", "10/1:123", "--page", "99:Hi"});
+    program_result r = airmint({"-p", "pocsag", "-o", "bits", "--numeric-page", "10/1:123", "--page", "99:Hi",
+                                "--tone-page", "671968/1", "--tone-page", "8"});
     ASSERT_EQ(r.exit_code, 0) << r.err;
-    const std::vector<uint8_t> bits =
-        pocsag_transmission({{10, 1, pocsag_text_kind::numeric, "123"}, {99, 3, pocsag_text_kind::alphanumeric, "Hi"}});
+    const std::vector<uint8_t> bits = pocsag_transmission({{10, 1, pocsag_text_kind::numeric, "123"},
+                                                           {99, 3, pocsag_text_kind::alphanumeric, "Hi"},
+                                                           {671968, 1, pocsag_text_kind::numeric, ""},
+                                                           {8, 0, pocsag_text_kind::numeric, ""}});
     ASSERT_EQ(r.out.size(), bits.size() + pocsag_tail_bits);
     EXPECT_EQ(r.out.substr(0, bits.size()), std::string(bits.begin(), bits.end()));
 }

@@ -1,7 +1,9 @@
 // pagewick as a real process behind real pipes.
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
+#include <cstdio>
 #include <random>
 
 #include "pocsag_encode.h"
@@ -11,7 +13,8 @@ namespace {
 
 const std::string usage =
     "pagewick version 0.3.0\n\nUsage: pagewick [options]\n\nAvailable options:\n"
-    " -h, --help      show this message\n -v, --version   print version and exit\n";
+    " -h, --help      show this message\n -v, --version   print version and exit\n"
+    " -F, --function  add the function bits to each page line (function:N;)\n";
 
 std::string bytes_of(const std::vector<uint8_t> &bits) { return std::string(bits.begin(), bits.end()); }
 
@@ -61,9 +64,10 @@ TEST(Pagewick, PagesThroughAPipeInAnyChunking) {
     bits.insert(bits.end(), second.begin(), second.end());
     bits.push_back(0);
     const std::string out =
-        "address:10;message:12345\naddress:1000001;message:Meet at 7;ok\naddress:2097151;message:0 1 2\n";
+        "address:10;message:12345\naddress:1000001;message:Meet at 7;ok\naddress:77;message:555  \n"
+        "address:2097151;message:0 1 2\n";
     // 576 + 2 * 544 bits, then the preamble where the third sync should be.
-    const std::string err = "found sync at 576\nunable to handle message type 1\nlost sync at 672\nfound sync at 940\n";
+    const std::string err = "found sync at 576\nlost sync at 672\nfound sync at 940\n";
     for (std::size_t chunk : {0, 1, 7, 128, 129, 4096}) {
         program_result r = run_program(PAGEWICK_PATH, {}, bytes_of(bits), chunk);
         EXPECT_EQ(r.out, out) << chunk;
@@ -85,6 +89,47 @@ TEST(Pagewick, PageLineLeavesAtOnce) {
     EXPECT_EQ(read_output(p, line.size(), 5000), line);
     program_result r = finish_program(p);
     EXPECT_EQ(r.exit_code, 0);
+}
+
+// -F adds the function bits; a transmission cut off after its last
+// codeword still gives its last page.
+TEST(Pagewick, FunctionFieldAndTheLastPage) {
+    const std::vector<uint8_t> bits =
+        pocsag_transmission({{1234, 3, pocsag_text_kind::alphanumeric, "Hello"},
+                             {671968, 1, pocsag_text_kind::numeric, ""},
+                             {273040, 1, pocsag_text_kind::alphanumeric, "Line 1\nLine 2"}});
+    const std::string plain =
+        "address:1234;message:Hello\naddress:671968;message:\naddress:273040;message:Line 1\\x0ALine 2\n";
+    const std::string with_function =
+        "address:1234;function:3;message:Hello\naddress:671968;function:1;message:\n"
+        "address:273040;function:1;message:Line 1\\x0ALine 2\n";
+    struct run_case {
+        std::vector<std::string> args;
+        std::string out;
+    };
+    for (const run_case &c :
+         {run_case{{}, plain}, run_case{{"-F"}, with_function}, run_case{{"--function"}, with_function}}) {
+        program_result r = run_program(PAGEWICK_PATH, c.args, bytes_of(bits), 100);
+        EXPECT_EQ(r.out, c.out);
+        EXPECT_EQ(r.err, "found sync at 576\n");
+        EXPECT_EQ(r.exit_code, 0);
+    }
+}
+
+// Read from a named pipe: the page leaves once the writer closes it.
+TEST(Pagewick, PageAtTheEndOfAFifo) {
+    const std::string fifo = make_temp_dir() + "/bits";
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    std::vector<uint8_t> bits = pocsag_transmission({{8, 2, pocsag_text_kind::alphanumeric, "last"}});
+    // The transmission stops right after the page's last codeword.
+    bits.resize(576 + 32 * 4);
+    const std::string input = bytes_of(bits);
+    // The writer, in the background, gets the test's input as descriptor 3.
+    const std::string script = "exec 3<&0; cat <&3 > \"$1\" & exec \"$0\" -F < \"$1\"";
+    program_result r = run_program("/bin/sh", {"-c", script, PAGEWICK_PATH, fifo}, input);
+    EXPECT_EQ(r.out, "address:8;function:2;message:last\n");
+    EXPECT_EQ(r.exit_code, 0);
+    std::remove(fifo.c_str());
 }
 
 TEST(Pagewick, RandomBytesEndCleanly) {

@@ -40,6 +40,14 @@ struct pagewick_state {
     symbol_ring<uint8_t, 1024> ring;
     bool synchronised = false;
     int32_t codeword_index = 0;  // codewords taken since the last sync codeword, 0..16
+    // The sync codeword that opened the batch: its wrong bits (0..3), and
+    // whether it belongs to a transmission under way (see page_filter.h).
+    uint8_t sync_errors = 0;
+    bool sync_confirmed = false;
+    // Bits since that sync codeword began, and since the end of the last
+    // preamble the search passed; large before either.
+    int32_t bits_since_sync = 1 << 30;
+    int32_t bits_since_preamble = 1 << 30;
     pocsag_message message;
 };
 
@@ -49,7 +57,8 @@ bool is_sync(const uint8_t *bytes32);
 
 // Decodes one 32-bit codeword taken from the slot at codeword index
 // state.codeword_index and applies it to the current message: BCH
-// correction, parity check, then idle, message or address codeword.
+// correction, parity check, then idle (a sync codeword in this slot counts
+// as one), message or address codeword.
 void take_codeword(pagewick_state &state, uint32_t codeword, const pocsag_sink &sink);
 
 // Processes received bit bytes (any values, any count; 0 is bit 0, anything
@@ -57,3 +66,7 @@ void take_codeword(pagewick_state &state, uint32_t codeword, const pocsag_sink &
 // pieces of at most one block and runs the search or the batch loop after
 // each piece, writing page lines and diagnostics to sink.
 void pagewick_process(pagewick_state &state, const uint8_t *bytes, std::size_t count, const pocsag_sink &sink);
+
+// The end of input: decodes the codewords that were waiting for one more bit,
+// then prints the current message, if any, as loss of the signal would.
+void pagewick_finish(pagewick_state &state, const pocsag_sink &sink);

@@ -34,7 +34,9 @@ TEST(PagewickDecoder, DecodesPagesOfBothTypes) {
          {15, 3, kind::alphanumeric, "The quick brown fox jumps over the lazy dog; address:1 | 42"},
          "address:15;message:The quick brown fox jumps over the lazy dog; address:1 | 42\n"},
         {"character 0 ends the text", {0, 3, kind::alphanumeric, std::string("AB\0CD", 5)}, "address:0;message:AB\n"},
-        {"control characters pass", {3, 3, kind::alphanumeric, "a\tb\rc"}, "address:3;message:a\tb\rc\n"},
+        {"control characters pass, CR is escaped",
+         {3, 3, kind::alphanumeric, "a\tb\rc"},
+         "address:3;message:a\tb\\x0Dc\n"},
         {"80 numeric characters", {4, 0, kind::numeric, eighty_digits}, "address:4;message:" + eighty_digits + "\n"},
         {"tone only", {5, 0, kind::numeric, ""}, "address:5;message:\n"},
     };
@@ -176,14 +178,18 @@ TEST(PagewickDecoder, MessagesEndAtTheirEvents) {
          {address_word(8), numeric_word("12345"), idle, numeric_word("67890"), address_word(24)},
          "address:8;message:12345\n",
          ""},
-        {"function bits 1: reported, its message codewords ignored",
+        {"function bits 1: a page like any other",
          {address_word(8), numeric_word("12345"), address_word(16, 1), numeric_word("67890"), idle},
+         "address:8;message:12345\naddress:17;message:67890\n",
+         ""},
+        {"a tone page of function bits 2 ends at the next address",
+         {address_word(16, 2), address_word(24), numeric_word("67890"), idle},
+         "address:16;message:\naddress:24;message:67890\n",
+         ""},
+        {"a sync codeword in a codeword slot ends a page like an idle codeword",
+         {address_word(8), numeric_word("12345"), encode_sync_codeword, numeric_word("67890"), idle},
          "address:8;message:12345\n",
-         "unable to handle message type 1\n"},
-        {"function bits 2",
-         {address_word(16, 2), numeric_word("67890"), numeric_word("67890"), idle},
-         "",
-         "unable to handle message type 2\n"},
+         ""},
         {"an uncorrectable codeword drops the message; frames stay aligned",
          {address_word(8), numeric_word("12345"), garbage, numeric_word("67890"), idle, address_word(16),
           numeric_word("11111"), idle},
@@ -203,18 +209,38 @@ TEST(PagewickDecoder, MessagesEndAtTheirEvents) {
     }
 }
 
-// A message in progress at the end of the input is not printed; neither is
-// one whose ending idle codeword is the very last 32 bits of the input, until
-// one more bit follows.
-TEST(PagewickDecoder, LastCodewordNeedsOneMoreBit) {
-    std::vector<uint8_t> bits;
-    append_codeword_bits(bits, encode_sync_codeword);
-    append_codeword_bits(bits, address_word(8));
-    append_codeword_bits(bits, numeric_word("12345"));
-    EXPECT_EQ(decode(with_tail(bits)).out, "");
-    append_codeword_bits(bits, encode_idle_codeword);
-    EXPECT_EQ(decode(bits).out, "");
-    EXPECT_EQ(decode(with_tail(bits)).out, "address:8;message:12345\n");
+// While input keeps coming, the last codeword waits for one more bit and a
+// page in progress stays open; the end of input decodes that codeword and
+// prints the page, tone pages too, once.
+TEST(PagewickDecoder, EndOfInputPrintsTheLastPage) {
+    std::vector<uint8_t> tone, text;
+    append_codeword_bits(tone, encode_sync_codeword);
+    append_codeword_bits(tone, address_word(8, 1));
+    text = tone;
+    append_codeword_bits(text, numeric_word("12345"));
+    EXPECT_EQ(decode(with_tail(text)).out, "");
+    EXPECT_EQ(decode(text).out, "");
+    for (const std::vector<uint8_t> &bits : {text, with_tail(text)}) {
+        decoded d = decode_to_end(bits);
+        EXPECT_EQ(d.out, "address:8;message:12345\n");
+        EXPECT_EQ(d.err, "found sync at 0\n");
+    }
+    EXPECT_EQ(decode_to_end(tone).out, "address:8;message:\n");
+    // A page already printed by its idle codeword is not printed again.
+    append_codeword_bits(text, encode_idle_codeword);
+    EXPECT_EQ(decode_to_end(text).out, "address:8;message:12345\n");
+    // Searching, nothing is pending.
+    EXPECT_EQ(decode_to_end(std::vector<uint8_t>(100, 1)).out, "");
+}
+
+// The end of input after a whole batch decodes the sync slot too: without a
+// sync codeword there, the page is printed as at any loss of sync.
+TEST(PagewickDecoder, EndOfInputInTheSyncSlot) {
+    std::vector<uint8_t> bits = pocsag_batch_bits({address_word(8)}, 0);
+    for (int i = 0; i < 32; ++i) bits.push_back(static_cast<uint8_t>(i & 1));
+    decoded d = decode_to_end(bits);
+    EXPECT_EQ(d.out, "address:8;message:\n");
+    EXPECT_EQ(d.err, "found sync at 0\nlost sync at 576\n");
 }
 
 // An empty message that never meets an address codeword is printed when sync

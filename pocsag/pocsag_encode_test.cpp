@@ -56,6 +56,15 @@ TEST(PocsagEncode, AddressCodewordCarriesHighBitsAndFunction) {
     EXPECT_EQ((pocsag_address_codeword(0x1FFFFF, 0) >> 13) & 0x3FFFFu, 0x3FFFFu);
 }
 
+// ITU-R M.584's sync and idle codewords are codewords of the code too: the
+// sync codeword is the address codeword of 18-bit address 0x3E690 (21-bit
+// address 2045056) with function bits 2, the idle codeword that of 0x3D44E
+// (2007664) with function bits 0.
+TEST(PocsagEncode, StandardCodewordsAreAddressCodewords) {
+    EXPECT_EQ(pocsag_address_codeword(0x3E690 << 3, 2), 0x7CD215D8u);
+    EXPECT_EQ(pocsag_address_codeword(0x3D44E << 3, 0), 0x7A89C197u);
+}
+
 // Address 10 goes into the third frame (codeword 4 of the batch), after four
 // idle codewords, with its message right behind and idle fill to the end.
 TEST(PocsagEncode, PagesArePlacedInTheirFrames) {

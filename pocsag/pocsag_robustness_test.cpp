@@ -47,8 +47,7 @@ void expect_known_diagnostics(const std::string &err) {
             synchronised = false;
         } else {
             ASSERT_TRUE(line == "ecc failure" || line == "parity failure" ||
-                        line == "unable to handle message type 1" || line == "unable to handle message type 2" ||
-                        line == "WARNING: message overflow (type 0)" || line == "WARNING: message overflow (type 3)")
+                        line.rfind("WARNING: message overflow (type ", 0) == 0)
                 << line;
         }
     }
@@ -116,20 +115,14 @@ TEST(PagewickRobustness, RandomMixOfCodewordsAndNoise) {
     EXPECT_NE(run->out.text().find("address:"), std::string::npos);
 }
 
-// Sync codeword after sync codeword: every slot of a batch holds one, which
-// reads as an address codeword with function bits 2.
+// Sync codeword after sync codeword: in every codeword slot one counts as
+// an idle codeword, not as an address with function bits 2.
 TEST(PagewickRobustness, OnlySyncCodewords) {
-    const int words = 1000;
     std::vector<uint8_t> bits;
-    for (int i = 0; i < words; ++i) append_codeword_bits(bits, encode_sync_codeword);
-    decoded d = decode(bits);
+    for (int i = 0; i < 1000; ++i) append_codeword_bits(bits, encode_sync_codeword);
+    decoded d = decode_to_end(bits);
     EXPECT_EQ(d.out, "");
-    // The first word is the sync; the last is never examined (no bit after
-    // it); of the slots between, every 17th is the batch's sync slot.
-    const int slots = words - 2, codewords = slots - slots / 17;
-    std::string expected = "found sync at 0\n";
-    for (int i = 0; i < codewords; ++i) expected += "unable to handle message type 2\n";
-    EXPECT_EQ(d.err, expected);
+    EXPECT_EQ(d.err, "found sync at 0\n");
 }
 
 // A message that never ends: one warning per codeword beyond 16, nothing

@@ -47,9 +47,20 @@ struct decoded {
     std::string out, err;
 };
 
+// The stream loop alone: what the decoder writes while input keeps coming.
 inline decoded decode(const std::vector<uint8_t> &bytes, std::size_t chunk = pagewick_block_size) {
     auto run = std::make_unique<decoder_run>();
     run->feed(bytes, chunk);
+    return {run->out.text(), run->err.text()};
+}
+
+// The whole run, as pagewick makes it: the stream loop, then the end of
+// input. With function_key the lines carry "function:N;".
+inline decoded decode_to_end(const std::vector<uint8_t> &bytes, bool function_key = false) {
+    auto run = std::make_unique<decoder_run>();
+    run->sink.function_key = function_key;
+    run->feed(bytes);
+    pagewick_finish(run->state, run->sink);
     return {run->out.text(), run->err.text()};
 }
 
