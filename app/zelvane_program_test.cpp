@@ -168,8 +168,8 @@ void expect_composite_events(const program_result &r, const std::string &what) {
     auto ysf = events_with(r.out, {"\"protocol\":\"YSF\",\"event\":\"call\"", "\"source\":\"N0CALL\",\"target\":\"ALL\""});
     auto ysf_end = events_with(r.out, {"\"protocol\":\"YSF\",\"event\":\"call-end\""});
     auto page = events_with(r.out, {"\"protocol\":\"POCSAG\",\"event\":\"page\"", "\"baud\":1200",
-                                    "\"address\":1234567", "\"message\":\"Hello from airmint\""});
-    auto numeric = events_with(r.out, {"\"address\":1234,", "\"message\":\"5551234"});
+                                    "\"address\":1234567,\"function\":3,\"message\":\"Hello from airmint\""});
+    auto numeric = events_with(r.out, {"\"address\":1234,\"function\":0,\"message\":\"5551234"});
     auto slow = events_with(r.out, {"\"baud\":512,\"address\":1000512,", "\"message\":\"Slow page\""});
     auto fast = events_with(r.out, {"\"baud\":2400,\"address\":1002400,", "\"message\":\"Fast page\""});
     ASSERT_EQ(dmr.size(), 1u) << r.out;
@@ -319,11 +319,11 @@ TEST_F(ZelvaneTest, RealPocsagRecordings) {
     const std::string data = ZELVANE_TESTDATA;
     program_result slow = run_program(zelvane, {"-j", data + "/pocsag_network_512.flac"}, "");
     EXPECT_EQ(slow.exit_code, 0);
-    EXPECT_EQ(events_with(slow.out, {"\"baud\":512,\"address\":273040,", "\"message\":\"512 B SIDE ZZZZZZ\"}"}).size(), 1u)
+    EXPECT_EQ(events_with(slow.out, {"\"baud\":512,\"address\":273040,\"function\":3,", "\"message\":\"512 B SIDE ZZZZZZ\"}"}).size(), 1u)
         << slow.out;
     program_result fast = run_program(zelvane, {"-j", data + "/pocsag_network_1200.flac"}, "");
     EXPECT_EQ(fast.exit_code, 0);
-    EXPECT_EQ(events_with(fast.out, {"\"baud\":1200,\"address\":273040,",
+    EXPECT_EQ(events_with(fast.out, {"\"baud\":1200,\"address\":273040,\"function\":3,",
                                      "\"message\":\"+++TIME=0008300324+++TIME=0008300324\"}"})
                   .size(),
               1u)
@@ -339,6 +339,12 @@ TEST_F(ZelvaneTest, RepeatedPageWithinASecondIsOneEvent) {
     ASSERT_EQ(same.size(), 2u) << r.out;  // twice in the first transmission, once in the second
     EXPECT_GT(json_number(same[1], "time") - json_number(same[0], "time"), 1.0);
     EXPECT_EQ(events_with(r.out, {"\"address\":56,", "\"message\":\"Other\""}).size(), 1u) << r.out;
+
+    // A tone page carries no text: it is a page with its function and an
+    // empty message, merged like any other.
+    std::vector<float> tones = airmint({"-p", "pocsag", "--tone-page", "671968/1", "--tone-page", "671968/1", "--page", "5:x"});
+    r = run_program(zelvane, {"-j", "-f", "f32", "-r", "48000"}, as_bytes(tones));
+    EXPECT_EQ(events_with(r.out, {"\"address\":671968,\"function\":1,\"message\":\"\"}"}).size(), 1u) << r.out;
 }
 
 struct wav_facts {
