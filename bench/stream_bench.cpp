@@ -32,7 +32,8 @@ struct bench_case {
 };
 
 const bench_case cases[] = {
-    {"quadslice", nullptr, 4, 48000}, {"duoslice", nullptr, 4, 48000},   {"pulsesieve", nullptr, 4, 48000},
+    {"quadslice", nullptr, 4, 48000}, {"duoslice", nullptr, 4, 48000},   {"quadlock", nullptr, 4, 48000},
+    {"duolock", nullptr, 4, 48000},   {"pulsesieve", nullptr, 4, 48000},
     {"zeroglide", nullptr, 4, 48000}, {"speechsieve", nullptr, 2, 8000}, {"speechsieve", "-f", 4, 8000},
 };
 

@@ -29,7 +29,27 @@ double window_mean(const sample_history &h, double start, double length) {
 
 bool loop_finite(const duolock_loop &l) {
     return std::isfinite(l.fraction) && std::isfinite(l.rate_error) && std::isfinite(l.previous_value) &&
-           std::isfinite(l.high) && std::isfinite(l.low) && std::isfinite(l.distance);
+           std::isfinite(l.high) && std::isfinite(l.low) && std::isfinite(l.distance) && std::isfinite(l.mean) &&
+           std::isfinite(l.square);
+}
+
+// The running mean and mean square of the bit values (quick until locked,
+// so that a transmission after a burst of strong interference is measured
+// within the preamble); levels off the
+// running estimate (the half span by a factor of two, or the centre by
+// half the half span) are replaced by it, as are the levels of a loop not
+// locked.
+void check_levels(duolock_loop &l, double value) {
+    const double a = l.bits < 16 ? 1.0 / 4.0 : l.locked ? 1.0 / 32.0 : 1.0 / 8.0;
+    l.mean += a * (value - l.mean);
+    l.square += a * (value * value - l.square);
+    const double variance = l.square - l.mean * l.mean;
+    const double spread = std::sqrt(variance > 0.0 ? variance : 0.0);
+    const double centre = (l.high + l.low) / 2.0, half = (l.high - l.low) / 2.0;
+    if (!l.locked || half < 0.5 * spread || half > 2.0 * spread || std::fabs(centre - l.mean) > 0.5 * spread) {
+        l.high = l.mean + spread;
+        l.low = l.mean - spread;
+    }
 }
 
 uint8_t take_bit(duolock_loop &l, const sample_history &h, double period) {
@@ -39,12 +59,13 @@ uint8_t take_bit(duolock_loop &l, const sample_history &h, double period) {
     const double value = window_mean(h, base + (l.fraction - period / 2.0), period);
     const double boundary = window_mean(h, base + (l.fraction - period), period);
 
+    check_levels(l, value);
     const double centre = (l.high + l.low) / 2.0;
     double half = (l.high - l.low) / 2.0;
     if (half < 1e-12) half = 1e-12;
     const bool above = value > centre;
     const double miss = (std::fabs(value - centre) - half) / half;
-    l.distance += (1.0 / 16.0) * (miss * miss - l.distance);
+    l.distance += (1.0 / 16.0) * ((miss * miss < 1.0 ? miss * miss : 1.0) - l.distance);
     if (l.locked && l.distance > unlock_above) l.locked = false;
     if (!l.locked && l.distance < lock_below && l.bits >= 16) l.locked = true;
     const loop_gains &g = l.locked ? tracking : acquiring;
@@ -61,9 +82,6 @@ uint8_t take_bit(duolock_loop &l, const sample_history &h, double period) {
         l.high += g.level * (value - l.high);
     else
         l.low += g.level * (value - l.low);
-    // A level never seen (a run of one value at the start) is pulled
-    // towards the other, so that the threshold finds the signal.
-    if (l.high < l.low) l.high = l.low = (l.high + l.low) / 2.0;
 
     l.rate_error -= g.integral * late / period;
     if (l.rate_error > max_rate_error) l.rate_error = max_rate_error;

@@ -14,7 +14,10 @@
 //   rate off by up to +-5000 ppm; wide while the bits fall far from the two
 //   levels, narrow once they fall close.
 // - Levels: the mean of the bits decided 1 and of those decided 0, whose
-//   midpoint is the decision threshold.
+//   midpoint is the decision threshold, with the mean and spread of all
+//   bit values (POCSAG's preamble and codewords are near balanced) as a
+//   fallback that catches a sudden change of level, and as the levels
+//   while no signal has been seen.
 // Clipped square NRZ and band-limited NRZ are both taken: the window
 // averages whatever shape the bit has.
 
@@ -33,6 +36,7 @@ struct duolock_loop {
     double rate_error = 0.0;  // samples per bit beyond the nominal period
     double previous_value = 0.0;
     double high = 0.0, low = 0.0;  // mean of the values above and below the centre
+    double mean = 0.0, square = 0.0;  // running mean and mean square of all values
     double distance = 1.0;         // running mean square distance from the nearer level, over the half span squared
     bool locked = false;
     int32_t bits = 0;  // taken since the last reset, up to 1000

@@ -28,14 +28,17 @@ duolock_state state;
 float block[duolock_block_size];
 uint8_t bits[duolock_max_bits];
 
-// A rate other than the three keeps the default and says so: a receiver
-// set to a rate it cannot take would otherwise print nothing at all.
+// A rate other than the three keeps the rate set before (the default 1200)
+// and says so: a receiver set to a rate it cannot take would otherwise
+// print nothing at all.
 void handle_option(int letter, const char *argument, void *context) {
     auto &s = *static_cast<duolock_state *>(context);
     if (letter == 'i') s.invert = true;
     if (letter == 'r') {
         const int rate = argument && std::strlen(argument) <= 4 ? std::atoi(argument) : 0;
-        if (!duolock_set_rate(s, rate)) std::fprintf(stderr, "rate %s unknown, using 1200\n", argument ? argument : "");
+        if (!duolock_set_rate(s, rate))
+            std::fprintf(stderr, "rate %s unknown, using %d\n", argument ? argument : "",
+                         static_cast<int>(48000.0 / s.period + 0.5));
     }
 }
 

@@ -73,6 +73,13 @@ TEST(Airmint, BadArgumentsGetOneLineAndStatus2) {
         {"-p", "pocsag", "--tone-page", "8/4"},
         {"-p", "pocsag", "--roll-off", "0.3"},
         {"-p", "pocsag", "--voice", "voice.bin"},
+        {"-p", "pocsag", "--baud", "300"},
+        {"--baud", "512"},
+        {"--square"},
+        {"--phase", "1"},
+        {"--clip", "0"},
+        {"--tx-ppm", "1e9"},
+        {"-p", "pocsag", "-o", "bits", "--baud", "2400"},
         {"stray"},
     };
     for (const auto &args : cases) {
@@ -225,6 +232,40 @@ TEST(Airmint, TwoLevelBitsHoldTheirLevelBetweenShortSteps) {
             ASSERT_LT(std::fabs(s[40 * k - 1]), 0.5f) << "bit " << k;
         }
     }
+}
+
+// Square NRZ at the three rates, by hand: sample n is taken at n + 0.5
+// sample periods, which with the start F of a bit late falls in bit
+// floor((n + 0.5) / period - F); before bit 0 the signal is 0. Clipping
+// limits each sample of the shaped signal, and a transmitter clock E ppm
+// fast shortens the transmission by the same factor.
+TEST(Airmint, BitRatesPhaseClipAndTransmitterClock) {
+    const std::vector<uint8_t> bits =
+        pocsag_stream_bits({{1234567, 3, pocsag_text_kind::alphanumeric, "airmint test page"}});
+    const struct {
+        const char *rate;
+        double period;
+        const char *phase;
+    } cases[] = {{"512", 93.75, "0.25"}, {"1200", 40.0, "0.5"}, {"2400", 20.0, "0.9"}};
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.rate);
+        const std::vector<float> s =
+            from_bytes<float>(airmint({"-p", "pocsag", "--baud", c.rate, "--square", "--phase", c.phase}).out);
+        const double phase = std::stod(c.phase);
+        ASSERT_EQ(s.size(), static_cast<std::size_t>(std::ceil((bits.size() + phase) * c.period)) + 2);
+        for (std::size_t n = 0; n < s.size(); ++n) {
+            const long k = static_cast<long>(std::floor((static_cast<double>(n) + 0.5) / c.period - phase));
+            const float want = k < 0 || k >= static_cast<long>(bits.size()) ? 0.0f : bits[k] ? -1.0f : 1.0f;
+            ASSERT_EQ(s[n], want) << "sample " << n;
+        }
+        const std::size_t fast = from_bytes<float>(airmint({"-p", "pocsag", "--baud", c.rate, "--tx-ppm", "1000"}).out).size();
+        EXPECT_EQ(fast, static_cast<std::size_t>(std::ceil(bits.size() * c.period / 1.001)) + 2);
+    }
+    const std::vector<float> shaped = from_bytes<float>(airmint({"-p", "ysf", "--snr", "10"}).out);
+    const std::vector<float> clipped = from_bytes<float>(airmint({"-p", "ysf", "--snr", "10", "--clip", "0.4"}).out);
+    ASSERT_EQ(clipped.size(), shaped.size());
+    for (std::size_t i = 0; i < shaped.size(); ++i)
+        ASSERT_EQ(clipped[i], std::fmax(-0.4f, std::fmin(0.4f, shaped[i]))) << i;
 }
 
 }  // namespace
