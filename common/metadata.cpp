@@ -75,7 +75,7 @@ int compose_slot_line(char line[256], const slot_record &record, uint8_t slot) {
     if (record.alias[0]) {
         // Cut an alias of many escaped bytes so that the position and the
         // newline after it still fit the line.
-        constexpr int position_field_room = 32;  // "lat:-90.000000;lon:-180.000000;"
+        constexpr int position_field_room = 32;                           // "lat:-90.000000;lon:-180.000000;"
         int room = line_size - 1 - length - position_field_room - 1 - 7;  // newline, "alias:" and ";"
         char escaped[4 * slot_alias_size + 1];
         size_t capacity = room > 0 ? static_cast<size_t>(room) + 1 : 1;
@@ -84,8 +84,7 @@ int compose_slot_line(char line[256], const slot_record &record, uint8_t slot) {
                     escape_set::metadata_value);
         append_field(line, length, "alias:%s;", escaped);
     }
-    if (record.has_position)
-        append_field(line, length, "lat:%.6f;lon:%.6f;", record.latitude, record.longitude);
+    if (record.has_position) append_field(line, length, "lat:%.6f;lon:%.6f;", record.latitude, record.longitude);
     append_field(line, length, "\n");
     return length;
 }

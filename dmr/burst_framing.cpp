@@ -19,6 +19,16 @@ namespace {
 constexpr int sync_symbols = 24;
 constexpr int max_misses = 4;  // a fifth miss in a row loses sync
 
+// The off-grid watch searches, after each burst at R, the windows starting
+// at R - 22 .. R + 121: the last one ends at R + 144, the last symbol the
+// burst loop is sure to hold, and the next burst's range takes over at
+// (R + 144) - 22. So every phase but the grid's own is searched once.
+constexpr int off_grid_first = -22;
+constexpr int off_grid_last = dmr_slot_symbols - sync_symbols + 1;  // 121
+// A candidate waits at most three timeslots for its confirmation, so that
+// the burst it announced is still in the ring when the decoder moves there.
+constexpr int candidate_lifetime = 3 * dmr_slot_symbols;
+
 using pattern_table = std::array<std::array<uint8_t, sync_symbols>, 4>;
 
 constexpr pattern_table make_patterns() {
@@ -49,6 +59,7 @@ burst_kind classify_centre_field(tessavox_state &state, emb_fields &emb, bool &m
     burst_kind kind = match_sync(centre);
     if (kind != burst_embedded) {
         state.miss_count = 0;
+        state.has_candidate = false;  // the grid shows its own sync: stay
         return kind;
     }
     emb = decode_emb(read_emb_word(state));
@@ -105,6 +116,8 @@ bool search_sync(tessavox_state &state) {
             if (match_sync(window) != burst_embedded) {
                 state.synchronised = true;
                 state.miss_count = 0;
+                state.scanned_to = 0;
+                state.has_candidate = false;
                 return true;
             }
         }
@@ -150,10 +163,54 @@ bool process_burst(tessavox_state &state) {
     return true;
 }
 
+bool watch_off_grid(tessavox_state &state) {
+    int32_t first = state.scanned_to + 1 > off_grid_first ? state.scanned_to + 1 : off_grid_first;
+    if (first > off_grid_last) return false;
+    uint8_t window[sync_symbols];
+    ring_copy(state.ring, first, window, sync_symbols);
+    uint64_t dibits = symbols_to_word(window, sync_symbols);
+    for (int32_t k = first; k <= off_grid_last; ++k) {
+        if (k > first) dibits = ((dibits << 2) | (ring_at(state.ring, k + sync_symbols - 1) & 3u)) & dibit_window_mask;
+        if (k == 0 || !near_a_sync_word(dibits)) continue;
+        ring_copy(state.ring, k, window, sync_symbols);
+        if (match_sync(window) == burst_embedded) continue;
+        state.scanned_to = k;
+        if (state.has_candidate && k != state.candidate_offset &&
+            ring_mod(k - state.candidate_offset, dmr_slot_symbols) == 0) {
+            return move_to_candidate(state);
+        }
+        state.has_candidate = true;  // the first, or a newer one on another phase
+        state.candidate_offset = k;
+    }
+    state.scanned_to = off_grid_last;
+    return false;
+}
+
+bool move_to_candidate(tessavox_state &state) {
+    int32_t target = state.candidate_offset;
+    int32_t scanned = state.scanned_to;
+    // The candidate burst's CACH must still be in the ring.
+    if (ring_fill(state.ring) - target + 66 >= tessavox_ring_size) {
+        state.has_candidate = false;
+        return false;
+    }
+    lose_sync(state);
+    ring_advance(state.ring, target);
+    state.synchronised = true;
+    state.miss_count = 0;
+    state.scanned_to = scanned - target;
+    state.has_candidate = false;
+    return true;
+}
+
 void run_burst_loop(tessavox_state &state) {
     while (state.synchronised && ring_fill(state.ring) > dmr_slot_symbols) {
         if (!process_burst(state)) return;
+        if (watch_off_grid(state)) continue;
         ring_advance(state.ring, dmr_slot_symbols);
+        state.scanned_to -= dmr_slot_symbols;
+        state.candidate_offset -= dmr_slot_symbols;
+        if (state.has_candidate && state.candidate_offset < -candidate_lifetime) state.has_candidate = false;
     }
 }
 

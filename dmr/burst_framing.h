@@ -39,8 +39,25 @@ burst_kind match_sync(const uint8_t symbols[24]);
 bool search_sync(tessavox_state &state);
 
 // Processes bursts while more than 144 symbols are unread, stepping the
-// read position by 144; stops early when sync is lost.
+// read position by 144; stops early when sync is lost. After each burst it
+// watches the other phases for a new transmission (watch_off_grid).
 void run_burst_loop(tessavox_state &state);
+
+// The watch for a transmission on another grid, run after each burst: the
+// window starts not yet searched up to 121 symbols ahead are compared with
+// the sync patterns. The first off-grid match becomes the candidate; a
+// second match on the candidate's phase within three timeslots, with no
+// sync of the current grid in between, confirms it: the current grid is
+// given up as on lost sync and the read position moves back to the
+// candidate, whose burst is processed next (true). The grid's own sync
+// clears the candidate, and so a call on the grid is never left for a
+// stray match.
+bool watch_off_grid(tessavox_state &state);
+
+// Gives up the current grid for the candidate's: lost-sync reset, then the
+// read position at the candidate, synchronised (true). False, dropping the
+// candidate, if its burst is no longer whole in the ring.
+bool move_to_candidate(tessavox_state &state);
 
 // Processes the burst at the read position. Returns false if it was the
 // fifth miss in a row: sync is then lost and the burst is dropped.

@@ -348,6 +348,77 @@ TEST(lost_sync, four_misses_are_processed_and_the_fifth_loses_sync) {
 }
 
 // Two calls at once: slot 0 for one superframe, slot 1 for two.
+// Two calls, the second in slot 1 from another caller, with a gap between
+// them that puts the second on another burst grid.
+struct calls_with_a_gap {
+    std::vector<codec_frame> frames1 = test_pattern_frames(36);
+    std::vector<codec_frame> frames2 = [] {
+        std::vector<codec_frame> v;
+        for (int i = 0; i < 54; ++i) v.push_back(test_pattern_frame(static_cast<uint32_t>(7000 + i)));
+        return v;
+    }();
+    std::vector<uint8_t> symbols(const std::vector<uint8_t> &gap) const {
+        call second = group_call_in(1);
+        second.target = 77;
+        second.source = 3003;
+        std::vector<uint8_t> s = call_symbols(group_call_in(0), frames1);
+        s.insert(s.end(), gap.begin(), gap.end());
+        std::vector<uint8_t> t = call_symbols(second, frames2);
+        s.insert(s.end(), t.begin(), t.end());
+        return s;
+    }
+};
+
+TEST(next_call, found_on_its_own_grid_after_zeros_or_noise) {
+    // All-zero symbols give valid EMBs and random ones often do, so the old
+    // grid is not lost by itself; the second call's sync patterns move the
+    // decoder to its grid in time for its header and all of its voice.
+    // Gaps of 50 ms (240 symbols) to 800 ms (3840) at many phases.
+    struct {
+        std::size_t length;
+        bool zeros;
+    } gaps[] = {{2000, true},  {2001, true},  {2070, true},  {240, false}, {241, false}, {700, false}, {1111, false},
+                {1733, false}, {2500, false}, {3840, false}, {0, true},    {145, true},  {143, false}};
+    calls_with_a_gap calls;
+    std::mt19937 random(15);
+    for (const auto &gap : gaps) {
+        std::vector<uint8_t> fill(gap.length, 0);
+        if (!gap.zeros)
+            for (auto &b : fill) b = static_cast<uint8_t>(random() & 3);
+        for (std::size_t block : {std::size_t{128}, std::size_t{1000}}) {
+            decoder_fixture f;
+            f.feed(calls.symbols(fill), block);
+            SCOPED_TRACE(std::to_string(gap.length) + (gap.zeros ? " zeros" : " random") + ", blocks of " +
+                         std::to_string(block));
+            EXPECT_EQ(f.voice(), frame_bytes(calls.frames1) + frame_bytes(calls.frames2));
+            const std::string second = "protocol:DMR;slot:1;sync:data;type:group;source:3003;target:77;\n";
+            const std::string meta = f.metadata();
+            ASSERT_NE(meta.find(second), std::string::npos) << meta;
+            EXPECT_NE(
+                meta.find("protocol:DMR;slot:1;sync:voice;type:group;source:3003;target:77;\n", meta.find(second)),
+                std::string::npos);
+            EXPECT_LT(ring_fill(f.state.ring), 1024 - 128);
+        }
+    }
+}
+
+TEST(next_call, stray_sync_patterns_do_not_move_a_call_on_its_grid) {
+    // A call in slot 0 with idle bursts in slot 1; sync words written into
+    // the idle bursts off the grid: once, and twice on one phase a timeslot
+    // apart. The idle slot shows its own data sync in between, so the
+    // decoder stays and the voice is whole.
+    std::vector<codec_frame> frames = test_pattern_frames(54);
+    std::vector<uint8_t> s = call_symbols(group_call_in(0), frames);
+    std::vector<uint8_t> sync = sync_symbols_of(dmr_sync_words[1]);
+    // Timeslot 2t + 1 is slot 1's idle burst t; its payload starts 12 symbols in.
+    for (std::size_t at : {144 * 5 + 20, 144 * 9 + 30, 144 * 11 + 30})
+        std::copy(sync.begin(), sync.end(), s.begin() + static_cast<long>(at));
+    decoder_fixture f;
+    f.feed(s);
+    EXPECT_EQ(f.voice(), frame_bytes(frames));
+    EXPECT_EQ(f.diagnostics().find("lost sync"), std::string::npos);
+}
+
 struct two_calls {
     std::vector<codec_frame> frames0 = test_pattern_frames(18);
     std::vector<codec_frame> frames1 = [] {
@@ -430,20 +501,20 @@ TEST_F(control, lines_across_reads_set_the_slot_filter) {
         std::string message;
         uint8_t filter;
     } cases[] = {
-        {"2\n", 2},                               // slot 1 only
-        {"1\n0\n", 0},                            // one read, two lines: both applied in turn
-        {"x\n", 0},                               // not a slot mask: nothing
-        {"hello\n3\n", 3},                        // a bad line does not hide the next
-        {"1", 3},                                 // half a line waits for its newline
-        {"\n", 1},                                // ... and completes across reads
-        {"7\n", 1},                               // masks above 3 are no messages
-        {"2\r\n", 2},                             // a CR before the newline is allowed
-        {"22\n", 2},                              // two characters: no message
-        {std::string(40, '1') + "\n0\n", 0},     // an over-long line is dropped whole
-        {std::string(40, '1') + "3", 0},          // dropped up to its newline ...
-        {"1\n", 0},                               // ... which this one ends
+        {"2\n", 2},                           // slot 1 only
+        {"1\n0\n", 0},                        // one read, two lines: both applied in turn
+        {"x\n", 0},                           // not a slot mask: nothing
+        {"hello\n3\n", 3},                    // a bad line does not hide the next
+        {"1", 3},                             // half a line waits for its newline
+        {"\n", 1},                            // ... and completes across reads
+        {"7\n", 1},                           // masks above 3 are no messages
+        {"2\r\n", 2},                         // a CR before the newline is allowed
+        {"22\n", 2},                          // two characters: no message
+        {std::string(40, '1') + "\n0\n", 0},  // an over-long line is dropped whole
+        {std::string(40, '1') + "3", 0},      // dropped up to its newline ...
+        {"1\n", 0},                           // ... which this one ends
         {"3\n", 3},
-        {"", 3},                                  // nothing to read
+        {"", 3},  // nothing to read
     };
     for (const auto &c : cases) {
         if (!c.message.empty()) say(c.message);

@@ -10,9 +10,9 @@
 #include "embedded_lc.h"
 #include "full_lc.h"
 #include "gps_info.h"
+#include "hex_dump.h"
 #include "slot_metadata.h"
 #include "talker_alias.h"
-#include "hex_dump.h"
 
 namespace {
 
@@ -211,11 +211,14 @@ TEST(talker_alias, every_format_assembles_in_any_order_and_needs_every_block) {
         std::string text;
         std::size_t parts;  // header and blocks
     } cases[] = {
-        {alias_format_7bit, "DL1ABC Hans; portable", 3},              // 21 * 7 = 147 bits
-        {alias_format_7bit, "0123456789012345678901234567890", 4},    // 31 * 7 = 217 bits, the most
-        {alias_format_iso8859, "J\xC3\xBCrgen \xC3\x85" "berg, Malm\xC3\xB6", 3}, // Latin-1 bytes to UTF-8
+        {alias_format_7bit, "DL1ABC Hans; portable", 3},            // 21 * 7 = 147 bits
+        {alias_format_7bit, "0123456789012345678901234567890", 4},  // 31 * 7 = 217 bits, the most
+        {alias_format_iso8859,
+         "J\xC3\xBCrgen \xC3\x85"
+         "berg, Malm\xC3\xB6",
+         3},                                                                           // Latin-1 bytes to UTF-8
         {alias_format_utf8, "\xE6\x9D\xB1\xE4\xBA\xAC \xF0\x9F\x93\xBB DL1ABC/p", 3},  // 3- and 4-byte characters
-        {alias_format_utf16, "\xD0\x9C\xD0\xB8\xD1\x80 \xF0\x9F\x93\xBB DL1", 3}, // a surrogate pair
+        {alias_format_utf16, "\xD0\x9C\xD0\xB8\xD1\x80 \xF0\x9F\x93\xBB DL1", 3},      // a surrogate pair
     };
     for (const auto &c : cases) {
         std::vector<dmr_encode::lc_bytes> lcs;
@@ -264,7 +267,9 @@ TEST(talker_alias, decoding_odd_data) {
     std::fill(data, data + sizeof data, 0);
     std::copy(bad_utf8, bad_utf8 + 4, data);
     EXPECT_TRUE(decode_talker_alias(talker_alias_utf8, 4, data, 217, text, sizeof text));
-    EXPECT_STREQ(text, "a\xEF\xBF\xBD" "b\xEF\xBF\xBD");
+    EXPECT_STREQ(text,
+                 "a\xEF\xBF\xBD"
+                 "b\xEF\xBF\xBD");
     const uint8_t lone[] = {0xD8, 0x3D, 0x00, 'z'};
     std::fill(data, data + sizeof data, 0);
     std::copy(lone, lone + 4, data);
@@ -291,11 +296,13 @@ TEST(talker_alias, a_new_header_starts_afresh_and_the_end_of_the_call_clears_it)
     send_superframe(f, block_of(bytes_of(second[1])));
     EXPECT_EQ(f.metadata(), "protocol:DMR;slot:1;alias:Alpha Bravo Charlie;\n");
     send_superframe(f, block_of(bytes_of(second[2])));
-    EXPECT_EQ(f.metadata(), "protocol:DMR;slot:1;alias:Alpha Bravo Charlie;\nprotocol:DMR;slot:1;alias:Delta Echo Foxtrot;\n");
+    EXPECT_EQ(f.metadata(),
+              "protocol:DMR;slot:1;alias:Alpha Bravo Charlie;\nprotocol:DMR;slot:1;alias:Delta Echo Foxtrot;\n");
     end_slot_call(f.state, 1);
     send_superframe(f, block_of(bytes_of(second[2])));  // its header went with the call
-    EXPECT_EQ(f.metadata(), "protocol:DMR;slot:1;alias:Alpha Bravo Charlie;\nprotocol:DMR;slot:1;alias:Delta Echo Foxtrot;\n"
-                            "protocol:DMR;slot:1;\n");
+    EXPECT_EQ(f.metadata(),
+              "protocol:DMR;slot:1;alias:Alpha Bravo Charlie;\nprotocol:DMR;slot:1;alias:Delta Echo Foxtrot;\n"
+              "protocol:DMR;slot:1;\n");
 }
 
 TEST(gps_info, encoder_against_a_hand_made_lc) {
@@ -322,8 +329,8 @@ TEST(gps_info, range_ends_and_not_known_codes) {
         bool known;
         double latitude, longitude;
     } cases[] = {
-        {0x0FFFFFF, 0x7FFFFF, true, 90.0 - 180.0 / (1 << 24), 180.0 - 360.0 / (1 << 25)},  // the north-east end
-        {0x1000001, 0x800001, true, -90.0 + 180.0 / (1 << 24), -180.0 + 360.0 / (1 << 25)}, // the south-west end
+        {0x0FFFFFF, 0x7FFFFF, true, 90.0 - 180.0 / (1 << 24), 180.0 - 360.0 / (1 << 25)},    // the north-east end
+        {0x1000001, 0x800001, true, -90.0 + 180.0 / (1 << 24), -180.0 + 360.0 / (1 << 25)},  // the south-west end
         {0, 0, true, 0.0, 0.0},
         {0x1000000, 0x123456, false, 0, 0},  // longitude not known
         {0x0123456, 0x800000, false, 0, 0},  // latitude not known
@@ -352,6 +359,19 @@ TEST(gps_info, range_ends_and_not_known_codes) {
     send_superframe(f, block_of(bytes_of(gps_info_lc(22.5, 11.25, 1))));
     change_slot_mode(f.state, 1, slot_mode_data);
     EXPECT_EQ(f.metadata(), "protocol:DMR;slot:1;lat:22.500000;lon:11.250000;\nprotocol:DMR;slot:1;sync:data;\n");
+
+    // Another caller's voice LC without a terminator between drops them too;
+    // the same caller's keeps them.
+    decoder_fixture g;
+    send_superframe(g, block_of(lc_bytes(0, 9, 2001)));
+    send_superframe(g, block_of(bytes_of(gps_info_lc(22.5, 11.25, 1))));
+    send_superframe(g, block_of(lc_bytes(0, 9, 2001)));
+    send_superframe(g, block_of(lc_bytes(0, 9, 3003)));
+    EXPECT_EQ(g.metadata(),
+              "protocol:DMR;slot:1;type:group;source:2001;target:9;\n"
+              "protocol:DMR;slot:1;type:group;source:2001;target:9;lat:22.500000;lon:11.250000;\n"
+              "protocol:DMR;slot:1;type:group;source:2001;target:9;lat:22.500000;lon:11.250000;\n"
+              "protocol:DMR;slot:1;type:group;source:3003;target:9;\n");
 }
 
 TEST(embedded_lc, other_feature_sets_keep_the_unknown_opcode_text) {

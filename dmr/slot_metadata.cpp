@@ -37,6 +37,13 @@ void change_slot_mode(tessavox_state &state, int slot, uint8_t mode) {
 
 void set_slot_call(tessavox_state &state, int slot, const char *type, int32_t source, int32_t target) {
     slot_record &record = state.records[slot];
+    if (record.source != 0 && source != record.source) {
+        // Another caller without a terminator between: the alias and the
+        // position were the previous caller's.
+        std::memset(record.alias, 0, sizeof record.alias);
+        record.has_position = false;
+        clear_talker_alias(state, slot);
+    }
     record.type = type;
     record.source = source;
     record.target = target;

@@ -14,7 +14,8 @@ void change_slot_mode(tessavox_state &state, int slot, uint8_t mode);
 
 // A group or direct voice LC was decoded: sets type, source and target and
 // sends the line, whether or not anything changed. type is slot_type_group
-// or slot_type_direct.
+// or slot_type_direct. A source other than the one held drops the alias and
+// the position, which were the previous caller's.
 void set_slot_call(tessavox_state &state, int slot, const char *type, int32_t source, int32_t target);
 
 // A complete talker alias (UTF-8): stored and sent if it differs from the

@@ -56,6 +56,14 @@ struct tessavox_state {
     bool synchronised = false;
     int32_t miss_count = 0;  // consecutive bursts with neither sync nor valid EMB
 
+    // The watch for a transmission on another grid while synchronised, as
+    // offsets from the read position: the last window start already
+    // searched for a sync pattern, and the first off-grid sync pattern found
+    // since the grid last showed one of its own (the candidate).
+    int32_t scanned_to = 0;
+    bool has_candidate = false;
+    int32_t candidate_offset = 0;
+
     // Slot assignment from the CACH.
     int last_slot = -1;       // slot of the previous burst, -1 none
     int slot_confidence = 0;  // bursts in a row whose TC followed the alternation, up to 100

@@ -8,11 +8,13 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cstring>
 #include <random>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "control_fifo.h"
 #include "decoder_fixture.h"
 #include "testing/process.h"
 
@@ -218,9 +220,9 @@ TEST(tessavox_pipes, control_fifo_without_a_writer_does_not_hold_up_the_voice) {
 
     running_program p = start_program(program, {"-c", control});
     ASSERT_TRUE(write_input(p, input.substr(0, 1000)));
-    EXPECT_EQ(read_output(p, 72), frame_bytes(frames, 0, 6));  // bursts 0..5 processed
+    EXPECT_EQ(read_output(p, 72), frame_bytes(frames, 0, 6));    // bursts 0..5 processed
     std::this_thread::sleep_for(std::chrono::milliseconds(50));  // the decoder waits for input
-    int fd = open(control.c_str(), O_WRONLY);  // the decoder's open did not wait for it
+    int fd = open(control.c_str(), O_WRONLY);                    // the decoder's open did not wait for it
     ASSERT_GE(fd, 0);
     ASSERT_EQ(write(fd, "0\n", 2), 2);
     ASSERT_EQ(write(fd, "3\n", 2), 2);  // in quick succession: both lines are taken, 3 last
@@ -229,6 +231,39 @@ TEST(tessavox_pipes, control_fifo_without_a_writer_does_not_hold_up_the_voice) {
     ASSERT_TRUE(write_input(p, input.substr(1000)));
     r = finish_program(p, 10000);
     EXPECT_EQ(r.out, frame_bytes(frames, 6));
+}
+
+TEST(tessavox_options, a_directory_is_no_control_fifo) {
+    // Opening a directory for reading succeeds, but it can never be read.
+    std::vector<codec_frame> frames = test_pattern_frames(18);
+    std::string dir = make_temp_dir();
+    program_result r = run_program(program, {"-c", dir}, to_string(call_stream(call{}, frames)));
+    EXPECT_EQ(r.out, frame_bytes(frames));
+    EXPECT_EQ(r.err.substr(0, r.err.find('\n', r.err.find('\n') + 1) + 1),
+              "control fifo: " + dir + "\ncannot open control fifo " + dir + "; going on without control input\n");
+}
+
+TEST(control_fifo, a_partial_line_ends_with_its_writer) {
+    // "1" from one writer and "\n" from the next are not the line "1"; the
+    // next writer's own line is read as usual.
+    std::string path = make_temp_dir() + "/control";
+    ASSERT_EQ(mkfifo(path.c_str(), 0600), 0);
+    decoder_fixture f;
+    int reader = open(path.c_str(), O_RDONLY | O_NONBLOCK);
+    ASSERT_GE(reader, 0);
+    f.state.control = fdopen(reader, "r");
+    for (const char *message : {"1", "\n", "2\n"}) {
+        int writer = open(path.c_str(), O_WRONLY);
+        ASSERT_GE(writer, 0);
+        ASSERT_EQ(write(writer, message, std::strlen(message)), static_cast<ssize_t>(std::strlen(message)));
+        close(writer);
+        poll_control(f.state);
+        if (message[0] == '\n') {
+            EXPECT_EQ(f.state.slot_filter, 3);
+        }
+    }
+    EXPECT_EQ(f.state.slot_filter, 2);
+    std::fclose(f.state.control);
 }
 
 TEST(tessavox_pipes, garbage_and_cut_streams_end_cleanly) {

@@ -5,6 +5,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
+#include <fstream>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -176,11 +179,11 @@ TEST(DmrChain, TalkerAliasAndPositionInTheEmbeddedLcAndAHeaderWithAWrongCode) {
     const std::string position = "lat:-33.750000;lon:151.875000;";
     struct {
         const char *format;
-        int superframes;     // two per alias part and position
-        int before_alias;    // voice LC lines before the alias is complete
+        int superframes;   // two per alias part and position
+        int before_alias;  // voice LC lines before the alias is complete
     } cases[] = {
-        {"iso8859", 6, 2},   // 10 characters of 8 bits: header and block 1
-        {"utf16", 8, 3},     // 10 code units of 16 bits: header and blocks 1 and 2
+        {"iso8859", 6, 2},  // 10 characters of 8 bits: header and block 1
+        {"utf16", 8, 3},    // 10 code units of 16 bits: header and blocks 1 and 2
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.format);
@@ -198,6 +201,38 @@ TEST(DmrChain, TalkerAliasAndPositionInTheEmbeddedLcAndAHeaderWithAWrongCode) {
         EXPECT_NE(r.err.find(" talker alias block 1 "), std::string::npos);
         EXPECT_NE(r.err.find(" gps info "), std::string::npos);
         EXPECT_EQ(r.err.find("unknown flc opcode"), std::string::npos);
+    }
+}
+
+TEST(DmrChain, ACallAfterAnotherAcrossNoiseOfAnyLengthAndPhase) {
+    // Two transmissions with 50 to 800 ms of receiver noise between them, the
+    // gap's odd sample counts putting the second on another symbol phase and
+    // burst grid: every voice frame of both arrives, and the second caller's
+    // line.
+    const std::string first = run_program(AIRMINT_PATH, {"--snr", "25", "--seed", "4"}, "").out;
+    const std::string second =
+        run_program(AIRMINT_PATH, {"--snr", "25", "--seed", "5", "-s", "1", "-t", "77", "--source", "3003"}, "").out;
+    ASSERT_FALSE(first.empty());
+    ASSERT_FALSE(second.empty());
+    const std::string voice = frames_bytes(pattern(0, 18)) + frames_bytes(pattern(1000000, 18));
+    const std::string path = make_temp_dir() + "/baseband";
+    std::mt19937 random(9);
+    std::normal_distribution<float> noise(0.0f, 0.6f);
+    for (int trial = 0; trial < 24; ++trial) {
+        const std::size_t gap =
+            2400 + static_cast<std::size_t>(trial) * 1500 + static_cast<std::size_t>(trial * 97 % 1440);
+        SCOPED_TRACE(std::to_string(gap) + " samples of noise");
+        std::string gap_bytes(4 * gap, 0);
+        for (std::size_t i = 0; i < gap; ++i) {
+            const float v = noise(random);
+            std::memcpy(&gap_bytes[4 * i], &v, 4);
+        }
+        std::ofstream(path, std::ios::binary) << first << gap_bytes << second;
+        chain_result r = run_chain("cat \"$1\" | \"$2\" | \"$3\" -f \"$META\"", {path, QUADSLICE_PATH, TESSAVOX_PATH});
+        EXPECT_EQ(r.exit_code, 0);
+        EXPECT_TRUE(same_frames(r.out, voice, 12));
+        EXPECT_NE(r.meta.find("protocol:DMR;slot:1;sync:voice;type:group;source:3003;target:77;\n"), std::string::npos)
+            << r.meta;
     }
 }
 

@@ -16,9 +16,11 @@ constexpr int block_bits = 56;
 bool code_points(const std::string &text, std::vector<uint32_t> &out) {
     for (std::size_t i = 0; i < text.size();) {
         const uint8_t lead = static_cast<uint8_t>(text[i]);
-        int length = lead < 0x80 ? 1 : lead >= 0xC2 && lead < 0xE0 ? 2 : lead >= 0xE0 && lead < 0xF0 ? 3
-                                   : lead >= 0xF0 && lead < 0xF5   ? 4
-                                                                   : 0;
+        int length = lead < 0x80                   ? 1
+                     : lead >= 0xC2 && lead < 0xE0 ? 2
+                     : lead >= 0xE0 && lead < 0xF0 ? 3
+                     : lead >= 0xF0 && lead < 0xF5 ? 4
+                                                   : 0;
         if (length == 0 || i + static_cast<std::size_t>(length) > text.size()) return false;
         uint32_t cp = length == 1 ? lead : lead & (0x7Fu >> length);
         for (int k = 1; k < length; ++k) {
