@@ -52,10 +52,9 @@ bool ysf_call(const line_fields &fields, call_event &event) {
 }
 
 bool same_call(const call_event &a, const call_event &b) {
-    return a.type == b.type && a.source == b.source && a.target == b.target && a.alias == b.alias &&
-           a.mode == b.mode && a.ysf_source == b.ysf_source && a.ysf_target == b.ysf_target && a.up == b.up &&
-           a.down == b.down && a.radio == b.radio && a.has_position == b.has_position && a.lat == b.lat &&
-           a.lon == b.lon;
+    return a.type == b.type && a.source == b.source && a.target == b.target && a.alias == b.alias && a.mode == b.mode &&
+           a.ysf_source == b.ysf_source && a.ysf_target == b.ysf_target && a.up == b.up && a.down == b.down &&
+           a.radio == b.radio && a.has_position == b.has_position && a.lat == b.lat && a.lon == b.lon;
 }
 
 call_event end_of(call_tracker &tracker, double time) {

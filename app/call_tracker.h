@@ -13,10 +13,10 @@
 
 struct call_tracker {
     event_protocol protocol = event_protocol::dmr;
-    int slot = 0;                      // DMR: the slot whose lines this tracker follows
+    int slot = 0;  // DMR: the slot whose lines this tracker follows
     bool active = false;
-    call_event current;                // the call as last reported
-    double started = 0, last_line = 0; // times of the call's start and its latest line
+    call_event current;                 // the call as last reported
+    double started = 0, last_line = 0;  // times of the call's start and its latest line
 };
 
 // A line of a silent slot ends its call after this many seconds of input.

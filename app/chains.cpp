@@ -103,7 +103,8 @@ bool start_speech(launcher &l, int voice_read, bool tagged, int &speech_fd) {
     if (!l.pipe_in(speech_fd, speech_write)) return false;
     std::vector<std::string> vox_args;
     if (tagged) vox_args.push_back("-y");
-    bool ok = l.start("voxloom", vox_args, {voice_read, pcm_write}) && l.start("speechsieve", {}, {pcm_read, speech_write});
+    bool ok =
+        l.start("voxloom", vox_args, {voice_read, pcm_write}) && l.start("speechsieve", {}, {pcm_read, speech_write});
     close_all({pcm_read, pcm_write, speech_write});
     return ok;
 }
@@ -147,8 +148,8 @@ bool start_symbol_source(launcher &l, symbol_source &s, bool lock) {
 
 bool start_page_chain(launcher &l, page_chain &p, bool lock, bool functions) {
     int in_read = -1, bits_write = -1, wick_read = -1, page_write = -1;
-    if (!l.pipe_out(p.samples.fd, in_read) || !l.pipe_in(p.bits_fd, bits_write) ||
-        !l.pipe_out(p.bits.fd, wick_read) || !l.pipe_in(p.pages.fd, page_write))
+    if (!l.pipe_out(p.samples.fd, in_read) || !l.pipe_in(p.bits_fd, bits_write) || !l.pipe_out(p.bits.fd, wick_read) ||
+        !l.pipe_in(p.pages.fd, page_write))
         return false;
     std::vector<std::string> args;
     if (lock) args.insert(args.end(), {"-r", std::to_string(p.baud)});
@@ -190,8 +191,8 @@ bool start_chains(const zelvane_options &o, chain_set &set, std::string &error, 
     fcntl(diag_read, F_SETFL, fcntl(diag_read, F_GETFL) | O_NONBLOCK);
 
     set.lock_demodulators = !o.exact;
-    if (set.lock_demodulators && (((o.dmr || o.ysf) && find_program("quadlock").empty()) ||
-                                  (o.pocsag && find_program("duolock").empty()))) {
+    if (set.lock_demodulators &&
+        (((o.dmr || o.ysf) && find_program("quadlock").empty()) || (o.pocsag && find_program("duolock").empty()))) {
         set.lock_demodulators = false;
         notice = "the tracking demodulators quadlock and duolock are not installed; using the exact slicers";
     }

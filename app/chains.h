@@ -57,7 +57,7 @@ struct voice_chain {
     std::string speech_partial;
     std::vector<int16_t> pending;  // speech before the call is known, held back
     speech_file file;
-    double close_at = -1;          // chain time at which the file of an ended call closes
+    double close_at = -1;  // chain time at which the file of an ended call closes
 };
 
 // A four-level demodulator (quadlock, quadslice) of one polarity and the

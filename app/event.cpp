@@ -6,18 +6,24 @@ namespace {
 
 const char *protocol_name(event_protocol p) {
     switch (p) {
-        case event_protocol::dmr: return "DMR";
-        case event_protocol::ysf: return "YSF";
-        case event_protocol::pocsag: return "POCSAG";
+        case event_protocol::dmr:
+            return "DMR";
+        case event_protocol::ysf:
+            return "YSF";
+        case event_protocol::pocsag:
+            return "POCSAG";
     }
     return "?";
 }
 
 const char *kind_name(event_kind k) {
     switch (k) {
-        case event_kind::call: return "call";
-        case event_kind::call_end: return "call-end";
-        case event_kind::page: return "page";
+        case event_kind::call:
+            return "call";
+        case event_kind::call_end:
+            return "call-end";
+        case event_kind::page:
+            return "page";
     }
     return "?";
 }

@@ -46,9 +46,10 @@ TEST(CallTracker, DmrCallStartsWithIdsUpdatesOnChangeAndEndsAtTerminator) {
     EXPECT_EQ(events[1],
               "{\"protocol\":\"DMR\",\"event\":\"call\",\"time\":1.180,\"slot\":1,\"type\":\"group\",\"source\":2002,"
               "\"target\":9,\"alias\":\"A;B\"}\n");
-    EXPECT_EQ(events[2],
-              "{\"protocol\":\"DMR\",\"event\":\"call-end\",\"time\":1.500,\"slot\":1,\"type\":\"group\",\"source\":2002,"
-              "\"target\":9,\"alias\":\"A;B\",\"duration\":1.040}\n");
+    EXPECT_EQ(
+        events[2],
+        "{\"protocol\":\"DMR\",\"event\":\"call-end\",\"time\":1.500,\"slot\":1,\"type\":\"group\",\"source\":2002,"
+        "\"target\":9,\"alias\":\"A;B\",\"duration\":1.040}\n");
 }
 
 TEST(CallTracker, SilenceAndEndOfInputEndACall) {
@@ -58,7 +59,7 @@ TEST(CallTracker, SilenceAndEndOfInputEndACall) {
     auto end = end_call_if_silent(t, 2.0 + call_silence_seconds, false);
     ASSERT_TRUE(end);
     EXPECT_EQ(end->kind, event_kind::call_end);
-    EXPECT_DOUBLE_EQ(end->time, 2.0);  // the call ended with its last line
+    EXPECT_DOUBLE_EQ(end->time, 2.0);               // the call ended with its last line
     EXPECT_FALSE(end_call_if_silent(t, 10, true));  // nothing left to end
 
     track(t, {{3.0, "protocol:DMR;slot:0;sync:voice;type:direct;source:5;target:6;"}});
@@ -73,18 +74,21 @@ TEST(CallTracker, YsfCallSignsTrimmedPositionKeptAndTerminatorEnds) {
     auto events = track(t, {
                                {0.1, "protocol:YSF;source:N0CALL    ;target:ALL       ;"},  // header: no mode yet
                                {0.2, "protocol:YSF;mode:DN;source:N0CALL    ;target:ALL       ;"},
-                               {0.3, "protocol:YSF;mode:DN;source:N0CALL    ;target:ALL       ;up:N0RPT     ;"
-                                     "lat:51.500000;lon:-0.125000;radio:FT-70D;"},
+                               {0.3,
+                                "protocol:YSF;mode:DN;source:N0CALL    ;target:ALL       ;up:N0RPT     ;"
+                                "lat:51.500000;lon:-0.125000;radio:FT-70D;"},
                                {0.4, "protocol:YSF;mode:DN;source:N0CALL    ;target:ALL       ;up:N0RPT     ;"},
                                {0.5, "protocol:YSF;"},
                            });
     ASSERT_EQ(events.size(), 3u);
-    EXPECT_EQ(events[0],
-              "{\"protocol\":\"YSF\",\"event\":\"call\",\"time\":0.200,\"mode\":\"DN\",\"source\":\"N0CALL\",\"target\":"
-              "\"ALL\",\"up\":\"\",\"down\":\"\"}\n");
-    EXPECT_EQ(events[1],
-              "{\"protocol\":\"YSF\",\"event\":\"call\",\"time\":0.300,\"mode\":\"DN\",\"source\":\"N0CALL\",\"target\":"
-              "\"ALL\",\"up\":\"N0RPT\",\"down\":\"\",\"radio\":\"FT-70D\",\"lat\":51.500000,\"lon\":-0.125000}\n");
+    EXPECT_EQ(
+        events[0],
+        "{\"protocol\":\"YSF\",\"event\":\"call\",\"time\":0.200,\"mode\":\"DN\",\"source\":\"N0CALL\",\"target\":"
+        "\"ALL\",\"up\":\"\",\"down\":\"\"}\n");
+    EXPECT_EQ(
+        events[1],
+        "{\"protocol\":\"YSF\",\"event\":\"call\",\"time\":0.300,\"mode\":\"DN\",\"source\":\"N0CALL\",\"target\":"
+        "\"ALL\",\"up\":\"N0RPT\",\"down\":\"\",\"radio\":\"FT-70D\",\"lat\":51.500000,\"lon\":-0.125000}\n");
     EXPECT_NE(events[2].find("\"event\":\"call-end\",\"time\":0.500"), std::string::npos);
     EXPECT_NE(events[2].find("\"duration\":0.300}"), std::string::npos);
 }
@@ -103,9 +107,10 @@ TEST(CallTracker, GarbageLinesMakeNoCall) {
 TEST(PageLines, FieldsFunctionAndTextWithSemicolons) {
     auto page = parse_page_line("address:273040;function:3;message:a;b\\x0Dc", 512, 1.5);
     ASSERT_TRUE(page);
-    EXPECT_EQ(event_json(*page),
-              "{\"protocol\":\"POCSAG\",\"event\":\"page\",\"time\":1.500,\"baud\":512,\"address\":273040,\"function\":3,"
-              "\"message\":\"a;b\\rc\"}\n");
+    EXPECT_EQ(
+        event_json(*page),
+        "{\"protocol\":\"POCSAG\",\"event\":\"page\",\"time\":1.500,\"baud\":512,\"address\":273040,\"function\":3,"
+        "\"message\":\"a;b\\rc\"}\n");
     auto tone = parse_page_line("address:671968;function:1;message:", 1200, 0);
     ASSERT_TRUE(tone);
     EXPECT_EQ(tone->message, "");
@@ -131,11 +136,11 @@ TEST(PageMerge, SameAddressAndTextWithinASecondIsOnePage) {
         return p;
     };
     EXPECT_TRUE(accept_page(merge, page(1234, "Hello", 5.0, 1200)));
-    EXPECT_FALSE(accept_page(merge, page(1234, "Hello", 5.4, 1200)));   // the other polarity's copy
-    EXPECT_FALSE(accept_page(merge, page(1234, "Hello", 4.2, 2400)));   // a chain that reports late, earlier in time
-    EXPECT_TRUE(accept_page(merge, page(1234, "Hello!", 5.5, 1200)));   // other text
-    EXPECT_TRUE(accept_page(merge, page(1235, "Hello", 5.5, 1200)));    // other address
-    EXPECT_TRUE(accept_page(merge, page(1234, "Hello", 6.6, 1200)));    // sent again
+    EXPECT_FALSE(accept_page(merge, page(1234, "Hello", 5.4, 1200)));  // the other polarity's copy
+    EXPECT_FALSE(accept_page(merge, page(1234, "Hello", 4.2, 2400)));  // a chain that reports late, earlier in time
+    EXPECT_TRUE(accept_page(merge, page(1234, "Hello!", 5.5, 1200)));  // other text
+    EXPECT_TRUE(accept_page(merge, page(1235, "Hello", 5.5, 1200)));   // other address
+    EXPECT_TRUE(accept_page(merge, page(1234, "Hello", 6.6, 1200)));   // sent again
 }
 
 TEST(ReceivedText, EscapesOfTheDecodersUndoneOthersKept) {

@@ -35,11 +35,16 @@ namespace {
 enum long_only { opt_exact = 256, opt_no_progress };
 
 const struct option long_options[] = {
-    {"help", no_argument, nullptr, 'h'},         {"version", no_argument, nullptr, 'v'},
-    {"format", required_argument, nullptr, 'f'}, {"rate", required_argument, nullptr, 'r'},
-    {"protocols", required_argument, nullptr, 'p'}, {"json", no_argument, nullptr, 'j'},
-    {"audio-dir", required_argument, nullptr, 'a'}, {"exact", no_argument, nullptr, opt_exact},
-    {"no-progress", no_argument, nullptr, opt_no_progress}, {nullptr, 0, nullptr, 0},
+    {"help", no_argument, nullptr, 'h'},
+    {"version", no_argument, nullptr, 'v'},
+    {"format", required_argument, nullptr, 'f'},
+    {"rate", required_argument, nullptr, 'r'},
+    {"protocols", required_argument, nullptr, 'p'},
+    {"json", no_argument, nullptr, 'j'},
+    {"audio-dir", required_argument, nullptr, 'a'},
+    {"exact", no_argument, nullptr, opt_exact},
+    {"no-progress", no_argument, nullptr, opt_no_progress},
+    {nullptr, 0, nullptr, 0},
 };
 
 bool parse_format(const std::string &name, input_format &format) {
@@ -105,8 +110,12 @@ bool parse_zelvane_options(int argc, char **argv, zelvane_options &o, std::strin
     int letter;
     while ((letter = getopt_long(argc, argv, ":hvf:r:p:ja:", long_options, nullptr)) != -1) {
         switch (letter) {
-            case 'h': o.help = true; return true;
-            case 'v': o.version = true; return true;
+            case 'h':
+                o.help = true;
+                return true;
+            case 'v':
+                o.version = true;
+                return true;
             case 'f':
                 if (!parse_format(optarg, o.format)) {
                     error = "unknown format '" + std::string(optarg) + "' (s16, f32, cu8, cs16 or cf32)";
@@ -116,14 +125,17 @@ bool parse_zelvane_options(int argc, char **argv, zelvane_options &o, std::strin
                 break;
             case 'r':
                 if (!parse_rate(optarg, o.rate)) {
-                    error = "--rate takes a sample rate in Hz from 1000 to 100000000, not '" + std::string(optarg) + "'";
+                    error =
+                        "--rate takes a sample rate in Hz from 1000 to 100000000, not '" + std::string(optarg) + "'";
                     return false;
                 }
                 break;
             case 'p':
                 if (!parse_protocols(optarg, o, error)) return false;
                 break;
-            case 'j': o.json = true; break;
+            case 'j':
+                o.json = true;
+                break;
             case 'a':
                 o.audio_dir = optarg;
                 if (o.audio_dir.empty()) {
@@ -131,8 +143,12 @@ bool parse_zelvane_options(int argc, char **argv, zelvane_options &o, std::strin
                     return false;
                 }
                 break;
-            case opt_exact: o.exact = true; break;
-            case opt_no_progress: o.progress = false; break;
+            case opt_exact:
+                o.exact = true;
+                break;
+            case opt_no_progress:
+                o.progress = false;
+                break;
             case ':':
                 error = "option '" + option_text(argv) + "' needs a value";
                 return false;

@@ -20,10 +20,10 @@ struct zelvane_options {
     input_format format = input_format::file;
     long rate = 0;  // samples (complex samples for IQ) per second of raw input; 0 when not given
     bool dmr = true, ysf = true, pocsag = true;
-    bool exact = false;      // the exact slicers instead of the tracking demodulators
-    bool json = false;       // JSON Lines instead of readable lines
-    std::string audio_dir;   // one WAV file per call in this folder; empty for none
-    bool progress = true;    // a progress bar when standard error is a terminal and the input a file
+    bool exact = false;     // the exact slicers instead of the tracking demodulators
+    bool json = false;      // JSON Lines instead of readable lines
+    std::string audio_dir;  // one WAV file per call in this folder; empty for none
+    bool progress = true;   // a progress bar when standard error is a terminal and the input a file
     bool help = false, version = false;
 };
 

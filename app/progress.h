@@ -2,11 +2,11 @@
 // The progress bar on standard error while a file is decoded to a terminal.
 
 struct progress_bar {
-    bool shown = false;     // a terminal and a file of known length
-    bool drawn = false;     // the bar is on the screen now
-    long long total = 0;    // input frames
-    double rate = 1;        // input frames per second
-    long long last_ms = -1; // when it was last drawn
+    bool shown = false;      // a terminal and a file of known length
+    bool drawn = false;      // the bar is on the screen now
+    long long total = 0;     // input frames
+    double rate = 1;         // input frames per second
+    long long last_ms = -1;  // when it was last drawn
 };
 
 void progress_init(progress_bar &bar, bool enabled, long long total_frames, double rate);

@@ -10,7 +10,7 @@
 struct stream_resampler {
     soxr_t soxr = nullptr;  // null: the rates are equal and samples pass unchanged
     unsigned channels = 1;
-    double ratio = 1.0;     // output rate over input rate
+    double ratio = 1.0;  // output rate over input rate
 };
 
 // Prepares conversion from in_rate to out_rate; false with a reason if

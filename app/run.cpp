@@ -5,9 +5,9 @@
 #include <time.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cmath>
-#include <algorithm>
 #include <cstring>
 
 #include "chains.h"
@@ -109,7 +109,8 @@ void distribute(run_state &r, const std::vector<float> &samples, bool last) {
             resampler_flush(r.to_96000, fast);
         }
     }
-    for (auto &p : r.set.pages) push_floats(p->samples, p->sample_stream == 0 ? samples : p->sample_stream == 1 ? slow : fast, false);
+    for (auto &p : r.set.pages)
+        push_floats(p->samples, p->sample_stream == 0 ? samples : p->sample_stream == 1 ? slow : fast, false);
 }
 
 bool input_wanted(const run_state &r) {
@@ -222,7 +223,8 @@ void handle_speech(voice_chain &c) {
     }
     c.pending.insert(c.pending.end(), samples.begin(), samples.end());
     if (c.pending.size() > pending_speech_limit)
-        c.pending.erase(c.pending.begin(), c.pending.begin() + static_cast<long>(c.pending.size() - pending_speech_limit));
+        c.pending.erase(c.pending.begin(),
+                        c.pending.begin() + static_cast<long>(c.pending.size() - pending_speech_limit));
 }
 
 void handle_page_line(run_state &r, page_chain &p, std::string_view line) {
@@ -326,7 +328,9 @@ bool step(run_state &r) {
         if (!(fds[n].revents & (POLLIN | POLLHUP | POLLERR))) continue;
         poll_entry &e = entries[n];
         switch (e.kind) {
-            case 0: read_input(r); break;
+            case 0:
+                read_input(r);
+                break;
             case 1: {
                 auto *s = static_cast<symbol_source *>(e.owner);
                 std::vector<feed *> to;
@@ -339,7 +343,9 @@ bool step(run_state &r) {
                 read_lines(c->meta, [&](std::string_view line) { handle_meta_line(r, *c, line); });
                 break;
             }
-            case 3: handle_speech(*static_cast<voice_chain *>(e.owner)); break;
+            case 3:
+                handle_speech(*static_cast<voice_chain *>(e.owner));
+                break;
             case 4: {
                 auto *p = static_cast<page_chain *>(e.owner);
                 forward(p->bits_fd, {&p->bits});
@@ -396,7 +402,7 @@ void close_everything(run_state &r) {
 
 bool prepare_audio_dir(const std::string &dir, std::string &error) {
     if (dir.empty()) return true;
-    struct stat st{};
+    struct stat st {};
     if (stat(dir.c_str(), &st) == 0) {
         if (S_ISDIR(st.st_mode) && access(dir.c_str(), W_OK) == 0) return true;
         error = "'" + dir + "' is not a folder zelvane can write to";
@@ -427,7 +433,8 @@ int run_zelvane(const zelvane_options &options, FILE *events_out, const volatile
         return 1;
     }
     if (!notice.empty() && !options.exact) std::fprintf(stderr, "zelvane: %s\n", notice.c_str());
-    progress_init(r.progress, options.progress && r.input.regular_file && r.input.total_frames > 0 && isatty(STDERR_FILENO),
+    progress_init(r.progress,
+                  options.progress && r.input.regular_file && r.input.total_frames > 0 && isatty(STDERR_FILENO),
                   r.input.total_frames, r.input.rate);
 
     bool stopped = false;

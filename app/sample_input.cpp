@@ -13,12 +13,18 @@ namespace {
 // Bytes of one frame (a sample, or an I/Q pair) of a raw format.
 size_t frame_bytes(input_format format) {
     switch (format) {
-        case input_format::s16: return 2;
-        case input_format::f32: return 4;
-        case input_format::cu8: return 2;
-        case input_format::cs16: return 4;
-        case input_format::cf32: return 8;
-        case input_format::file: return 0;
+        case input_format::s16:
+            return 2;
+        case input_format::f32:
+            return 4;
+        case input_format::cu8:
+            return 2;
+        case input_format::cs16:
+            return 4;
+        case input_format::cf32:
+            return 8;
+        case input_format::file:
+            return 0;
     }
     return 0;
 }
@@ -59,7 +65,7 @@ bool open_raw(const zelvane_options &options, sample_input &in, std::string &err
         }
         in.owns_fd = true;
     }
-    struct stat st{};
+    struct stat st {};
     if (fstat(in.fd, &st) == 0 && S_ISREG(st.st_mode)) {
         in.regular_file = true;
         in.total_frames = static_cast<long long>(st.st_size) / static_cast<long long>(frame_bytes(in.format));
@@ -98,9 +104,11 @@ void convert_raw(sample_input &in, const unsigned char *bytes, size_t frames) {
             break;
         }
         case input_format::cu8:
-            for (size_t n = 0; n < 2 * frames; ++n) in.frames.push_back((static_cast<float>(bytes[n]) - 127.5f) / 127.5f);
+            for (size_t n = 0; n < 2 * frames; ++n)
+                in.frames.push_back((static_cast<float>(bytes[n]) - 127.5f) / 127.5f);
             break;
-        case input_format::file: break;
+        case input_format::file:
+            break;
     }
 }
 
@@ -129,7 +137,8 @@ bool read_sound_file(sample_input &in) {
     if (got <= 0) return false;
     in.frames.resize(static_cast<size_t>(got));
     for (sf_count_t n = 0; n < got; ++n)
-        in.frames[static_cast<size_t>(n)] = finite_or_zero(all[static_cast<size_t>(n) * static_cast<size_t>(in.channels)]);
+        in.frames[static_cast<size_t>(n)] =
+            finite_or_zero(all[static_cast<size_t>(n) * static_cast<size_t>(in.channels)]);
     in.frames_read += got;
     return true;
 }
@@ -139,7 +148,8 @@ bool read_sound_file(sample_input &in) {
 bool open_sample_input(const zelvane_options &options, sample_input &in, std::string &error) {
     in = sample_input{};
     in.format = options.format;
-    bool opened = options.format == input_format::file ? open_sound_file(options, in, error) : open_raw(options, in, error);
+    bool opened =
+        options.format == input_format::file ? open_sound_file(options, in, error) : open_raw(options, in, error);
     if (!opened) {
         close_sample_input(in);
         return false;

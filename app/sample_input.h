@@ -17,17 +17,17 @@ inline constexpr double demod_rate = 48000.0;
 
 struct sample_input {
     input_format format = input_format::file;
-    SNDFILE *file = nullptr;   // libsndfile input
+    SNDFILE *file = nullptr;  // libsndfile input
     int channels = 1;
-    int fd = -1;               // raw input
+    int fd = -1;  // raw input
     bool owns_fd = false;
-    bool regular_file = false; // read as fast as the chains take it; else as it comes
-    double rate = 0;           // input frames per second
+    bool regular_file = false;    // read as fast as the chains take it; else as it comes
+    double rate = 0;              // input frames per second
     long long total_frames = -1;  // when known (files), for the progress bar
     long long frames_read = 0;
     bool at_end = false;
-    std::string partial;       // raw bytes short of a whole frame
-    std::vector<float> frames; // one block of input frames as floats (interleaved for IQ)
+    std::string partial;        // raw bytes short of a whole frame
+    std::vector<float> frames;  // one block of input frames as floats (interleaved for IQ)
     stream_resampler resampler;
     fm_discriminator discriminator;
 };

@@ -15,7 +15,7 @@ std::string name_part(const std::string &text) {
 }
 
 bool exists(const std::string &path) {
-    struct stat st{};
+    struct stat st {};
     return stat(path.c_str(), &st) == 0;
 }
 
@@ -36,7 +36,8 @@ std::string speech_file_name(const call_event &call) {
 bool speech_file_open(speech_file &speech, const std::string &folder, const call_event &call, std::string &error) {
     std::string base = folder + "/" + speech_file_name(call);
     std::string path = base;
-    for (int n = 2; exists(path) && n < 1000; ++n) path = base.substr(0, base.size() - 4) + "-" + std::to_string(n) + ".wav";
+    for (int n = 2; exists(path) && n < 1000; ++n)
+        path = base.substr(0, base.size() - 4) + "-" + std::to_string(n) + ".wav";
     SF_INFO info{};
     info.samplerate = speech_rate;
     info.channels = 1;

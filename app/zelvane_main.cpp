@@ -34,7 +34,7 @@ int main(int argc, char **argv) {
         print_version();
         return 0;
     }
-    struct sigaction action{};
+    struct sigaction action {};
     action.sa_handler = request_stop;
     sigemptyset(&action.sa_mask);
     sigaction(SIGINT, &action, nullptr);

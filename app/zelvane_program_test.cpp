@@ -2,8 +2,8 @@
 // signals made by airmint. Most runs use the exact slicers' path (--exact)
 // and the default path alike; each decodes a short composite transmission.
 
-#include <gtest/gtest.h>
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <poll.h>
 #include <signal.h>
 #include <sndfile.h>
@@ -12,14 +12,14 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <fstream>
 #include <functional>
-#include <numbers>
 #include <limits>
+#include <numbers>
 #include <random>
-#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -68,8 +68,8 @@ std::vector<float> resample(const std::vector<float> &in, double from, double to
     std::vector<float> out(static_cast<size_t>(std::ceil(static_cast<double>(in.size()) * to / from)) + 16);
     size_t done = 0;
     soxr_quality_spec_t q = soxr_quality_spec(SOXR_HQ, 0);
-    soxr_error_t e = soxr_oneshot(from, to, 1, in.data(), in.size(), nullptr, out.data(), out.size(), &done, nullptr,
-                                  &q, nullptr);
+    soxr_error_t e =
+        soxr_oneshot(from, to, 1, in.data(), in.size(), nullptr, out.data(), out.size(), &done, nullptr, &q, nullptr);
     EXPECT_EQ(e, nullptr);
     out.resize(done);
     return out;
@@ -87,7 +87,8 @@ void write_sound(const std::string &path, const std::vector<float> &samples, int
     sf_command(f, SFC_SET_CLIPPING, nullptr, SF_TRUE);  // clip as a receiver's converter does, not wrap
     std::vector<float> frames;
     for (float v : samples)
-        for (int c = 0; c < channels; ++c) frames.push_back(c == 0 ? v : 0.9f * std::sin(static_cast<float>(frames.size())));
+        for (int c = 0; c < channels; ++c)
+            frames.push_back(c == 0 ? v : 0.9f * std::sin(static_cast<float>(frames.size())));
     sf_writef_float(f, frames.data(), static_cast<sf_count_t>(samples.size()));
     sf_close(f);
 }
@@ -165,7 +166,8 @@ void expect_composite_events(const program_result &r, const std::string &what) {
     auto dmr = events_with(r.out, {"\"protocol\":\"DMR\",\"event\":\"call\"", "\"slot\":0", "\"type\":\"group\"",
                                    "\"source\":2001,\"target\":9"});
     auto dmr_end = events_with(r.out, {"\"protocol\":\"DMR\",\"event\":\"call-end\"", "\"source\":2001"});
-    auto ysf = events_with(r.out, {"\"protocol\":\"YSF\",\"event\":\"call\"", "\"source\":\"N0CALL\",\"target\":\"ALL\""});
+    auto ysf =
+        events_with(r.out, {"\"protocol\":\"YSF\",\"event\":\"call\"", "\"source\":\"N0CALL\",\"target\":\"ALL\""});
     auto ysf_end = events_with(r.out, {"\"protocol\":\"YSF\",\"event\":\"call-end\""});
     auto page = events_with(r.out, {"\"protocol\":\"POCSAG\",\"event\":\"page\"", "\"baud\":1200",
                                     "\"address\":1234567,\"function\":3,\"message\":\"Hello from airmint\""});
@@ -203,7 +205,7 @@ void expect_composite_events(const program_result &r, const std::string &what) {
 }
 
 class ZelvaneTest : public ::testing::Test {
-  protected:
+   protected:
     void SetUp() override { dir = make_temp_dir(); }
     void TearDown() override { std::system(("rm -rf '" + dir + "'").c_str()); }
     std::string dir;
@@ -295,7 +297,8 @@ INSTANTIATE_TEST_SUITE_P(Zelvane, InputForms, ::testing::ValuesIn(input_cases),
 TEST_F(ZelvaneTest, PocsagAtEveryRateInEitherPolarity) {
     for (int baud : {512, 1200, 2400}) {
         for (bool invert : {false, true}) {
-            std::vector<std::string> args = {"-p", "pocsag", "--page", "2000000:Rate " + std::to_string(baud), "--amplitude", "0.5"};
+            std::vector<std::string> args = {"-p",          "pocsag", "--page", "2000000:Rate " + std::to_string(baud),
+                                             "--amplitude", "0.5"};
             if (invert) args.push_back("--invert");
             std::vector<float> s = silence(0.2);
             append(s, airmint(args));
@@ -319,7 +322,10 @@ TEST_F(ZelvaneTest, RealPocsagRecordings) {
     const std::string data = ZELVANE_TESTDATA;
     program_result slow = run_program(zelvane, {"-j", data + "/pocsag_network_512.flac"}, "");
     EXPECT_EQ(slow.exit_code, 0);
-    EXPECT_EQ(events_with(slow.out, {"\"baud\":512,\"address\":273040,\"function\":3,", "\"message\":\"512 B SIDE ZZZZZZ\"}"}).size(), 1u)
+    EXPECT_EQ(
+        events_with(slow.out, {"\"baud\":512,\"address\":273040,\"function\":3,", "\"message\":\"512 B SIDE ZZZZZZ\"}"})
+            .size(),
+        1u)
         << slow.out;
     program_result fast = run_program(zelvane, {"-j", data + "/pocsag_network_1200.flac"}, "");
     EXPECT_EQ(fast.exit_code, 0);
@@ -342,7 +348,8 @@ TEST_F(ZelvaneTest, RepeatedPageWithinASecondIsOneEvent) {
 
     // A tone page carries no text: it is a page with its function and an
     // empty message, merged like any other.
-    std::vector<float> tones = airmint({"-p", "pocsag", "--tone-page", "671968/1", "--tone-page", "671968/1", "--page", "5:x"});
+    std::vector<float> tones =
+        airmint({"-p", "pocsag", "--tone-page", "671968/1", "--tone-page", "671968/1", "--page", "5:x"});
     r = run_program(zelvane, {"-j", "-f", "f32", "-r", "48000"}, as_bytes(tones));
     EXPECT_EQ(events_with(r.out, {"\"address\":671968,\"function\":1,\"message\":\"\"}"}).size(), 1u) << r.out;
 }
@@ -361,7 +368,8 @@ wav_facts wav_file(const std::string &path) {
     if (bytes.size() >= 44) {
         std::memcpy(&f.riff_size, bytes.data() + 4, 4);
         size_t data = bytes.find("data");
-        if (data != std::string::npos && data + 8 <= bytes.size()) std::memcpy(&f.data_size, bytes.data() + data + 4, 4);
+        if (data != std::string::npos && data + 8 <= bytes.size())
+            std::memcpy(&f.data_size, bytes.data() + data + 4, 4);
     }
     SF_INFO info{};
     SNDFILE *sf = sf_open(path.c_str(), SFM_READ, &info);
@@ -399,10 +407,30 @@ std::vector<std::string> files_in(const std::string &dir) {
 TEST_F(ZelvaneTest, CallsOfBothSlotsAndTheirSpeechFiles) {
     for (bool invert : {false, true}) {
         SCOPED_TRACE(invert ? "inverted" : "normal");
-        std::vector<std::string> dmr = {"--slot", "0", "--target", "9", "--source", "2001", "--superframes", "3",
-                                        "--other-call", "--other-direct", "--other-target", "3100", "--other-source",
-                                        "2002", "--other-superframes", "2", "--other-delay", "4", "--snr", "25", "--ppm", "40"};
-        std::vector<std::string> ysf = {"-p", "ysf", "--source", "N0CALL", "--target", "ALL", "--frames", "20", "--ppm", "-40"};
+        std::vector<std::string> dmr = {"--slot",
+                                        "0",
+                                        "--target",
+                                        "9",
+                                        "--source",
+                                        "2001",
+                                        "--superframes",
+                                        "3",
+                                        "--other-call",
+                                        "--other-direct",
+                                        "--other-target",
+                                        "3100",
+                                        "--other-source",
+                                        "2002",
+                                        "--other-superframes",
+                                        "2",
+                                        "--other-delay",
+                                        "4",
+                                        "--snr",
+                                        "25",
+                                        "--ppm",
+                                        "40"};
+        std::vector<std::string> ysf = {"-p",  "ysf",      "--source", "N0CALL", "--target",
+                                        "ALL", "--frames", "20",       "--ppm",  "-40"};
         if (invert) {
             dmr.push_back("--invert");
             ysf.push_back("--invert");
@@ -478,7 +506,8 @@ TEST_F(ZelvaneTest, InterruptEndsChildrenAndLeavesWholeFiles) {
     EXPECT_FALSE(r.timed_out);
     EXPECT_EQ(r.exit_code, 130);
     EXPECT_NE(out.find("\"event\":\"call-end\""), std::string::npos) << out;
-    for (pid_t child : children) EXPECT_TRUE(kill(child, 0) != 0 && errno == ESRCH) << "child " << child << " still there";
+    for (pid_t child : children)
+        EXPECT_TRUE(kill(child, 0) != 0 && errno == ESRCH) << "child " << child << " still there";
     std::vector<std::string> files = files_in(dir);
     ASSERT_EQ(files.size(), 1u);
     expect_whole_speech_file(dir + "/" + files[0]);
@@ -538,9 +567,14 @@ TEST_F(ZelvaneTest, GarbageNeverCrashesOrHangs) {
         const char *format, *rate;
         std::string input;
     } cases[] = {
-        {"s16", "48000", noise}, {"f32", "22050", noise}, {"cu8", "240000", noise},
-        {"cs16", "96000", noise}, {"cf32", "240000", noise}, {"f32", "48000", as_bytes(specials)},
-        {"cf32", "48000", as_bytes(specials)}, {"f32", "48000", noise.substr(0, 4001)},
+        {"s16", "48000", noise},
+        {"f32", "22050", noise},
+        {"cu8", "240000", noise},
+        {"cs16", "96000", noise},
+        {"cf32", "240000", noise},
+        {"f32", "48000", as_bytes(specials)},
+        {"cf32", "48000", as_bytes(specials)},
+        {"f32", "48000", noise.substr(0, 4001)},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(std::string(c.format) + " at " + c.rate);
@@ -584,7 +618,8 @@ TEST_F(ZelvaneTest, ClockErrorOffsetAndClipping) {
         const char *ppm, *offset, *amplitude;
     } cases[] = {{"300", "0.2", "1.0"}, {"-300", "-0.2", "1.0"}, {"150", "0", "1.5"}};
     for (const auto &c : cases) {
-        std::vector<std::string> channel = {"--ppm", c.ppm, "--offset", c.offset, "--amplitude", c.amplitude, "--snr", "20"};
+        std::vector<std::string> channel = {"--ppm",       c.ppm,       "--offset", c.offset,
+                                            "--amplitude", c.amplitude, "--snr",    "20"};
         auto with = [&](std::vector<std::string> args) {
             args.insert(args.end(), channel.begin(), channel.end());
             return airmint(args);
@@ -607,8 +642,8 @@ TEST_F(ZelvaneTest, ClockErrorOffsetAndClipping) {
 // A call updates when what it names grows: the talker alias and the GPS
 // position arrive superframes after the ids, and the end keeps them.
 TEST_F(ZelvaneTest, CallUpdatesWithAliasAndPosition) {
-    std::vector<float> s = airmint({"--source", "2001", "--target", "9", "--alias", "Anna; DL1ABC", "--position",
-                                    "48.1,11.5", "--snr", "25"});
+    std::vector<float> s = airmint(
+        {"--source", "2001", "--target", "9", "--alias", "Anna; DL1ABC", "--position", "48.1,11.5", "--snr", "25"});
     for (const char *path : {"-j", "--exact"}) {
         SCOPED_TRACE(path);
         program_result r = run_program(zelvane, {"-j", path, "-f", "f32", "-r", "48000"}, as_bytes(s));

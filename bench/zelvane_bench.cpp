@@ -111,7 +111,8 @@ run_result run_file(const std::string &bin, const std::vector<std::string> &args
     run_result r;
     char buffer[4096];
     ssize_t n;
-    while ((n = read(out[0], buffer, sizeof buffer)) > 0) r.events += static_cast<int>(std::count(buffer, buffer + n, '\n'));
+    while ((n = read(out[0], buffer, sizeof buffer)) > 0)
+        r.events += static_cast<int>(std::count(buffer, buffer + n, '\n'));
     close(out[0]);
     int status = 0;
     waitpid(pid, &status, 0);
@@ -170,7 +171,8 @@ std::map<std::string, delays> latencies(const std::string &bin, const std::vecto
             const part *owner = nullptr;
             for (const part &pt : parts_of_signal)
                 if (pt.start <= time) owner = &pt;
-            if (owner) by_protocol[protocol].after_part.push_back(arrival - (start + (at_end ? owner->end : owner->start)));
+            if (owner)
+                by_protocol[protocol].after_part.push_back(arrival - (start + (at_end ? owner->end : owner->start)));
         }
     };
     while (true) {
@@ -239,11 +241,12 @@ int main(int argc, char **argv) {
     unlink(file);
 
     double live = std::min(seconds, 30.0);
-    std::printf("\nlatency: %.0f s of the same input written in real time (10 ms blocks) into zelvane's standard input.\n"
-                "(a) seconds from writing the sample at the event's time stamp to reading the event;\n"
-                "(b) from writing the transmission's first sample (call) or its last (call-end, page, after\n"
-                "    the generator's idle tail) to reading the event: the protocol's own delay included\n",
-                live);
+    std::printf(
+        "\nlatency: %.0f s of the same input written in real time (10 ms blocks) into zelvane's standard input.\n"
+        "(a) seconds from writing the sample at the event's time stamp to reading the event;\n"
+        "(b) from writing the transmission's first sample (call) or its last (call-end, page, after\n"
+        "    the generator's idle tail) to reading the event: the protocol's own delay included\n",
+        live);
     std::vector<float> head(signal.begin(), signal.begin() + static_cast<long>(live * 48000));
     auto summary = [](std::vector<double> v) {
         std::sort(v.begin(), v.end());
@@ -255,7 +258,8 @@ int main(int argc, char **argv) {
     std::printf("  CPU of zelvane and its chains over the %.0f s: %.3f s, %.2f%% of a core\n", live, live_cpu_seconds,
                 100 * live_cpu_seconds / live);
     for (auto &[kind, d] : measured) {
-        std::printf("  %-16s %3zu events  (a) %s\n", kind.c_str(), d.after_stamp.size(), summary(d.after_stamp).c_str());
+        std::printf("  %-16s %3zu events  (a) %s\n", kind.c_str(), d.after_stamp.size(),
+                    summary(d.after_stamp).c_str());
         if (!d.after_part.empty()) std::printf("  %-16s %10s  (b) %s\n", "", "", summary(d.after_part).c_str());
     }
     return 0;
