@@ -243,7 +243,7 @@ bool start_chains(const zelvane_options &o, chain_set &set, std::string &error, 
             p->inverted = inverted;
             p->samples.limit = 16384;
             p->samples.chunk = 256 * sizeof(float);
-            p->bits.limit = 256;
+            p->bits.limit = 128;
             p->bits.chunk = 128;
             ok = start_page_chain(l, *p, set.lock_demodulators, set.page_functions);
             set.pages.push_back(std::move(p));
