@@ -23,7 +23,7 @@ void feed_close(feed &f) {
 
 void feed_pump(feed &f) {
     if (f.fd < 0) return;
-    while (!f.queue.empty()) {
+    while (!f.queue.empty() && (f.closing || f.queue.size() >= f.chunk)) {
         size_t unread = unread_bytes(f.fd);
         if (unread >= f.limit) return;
         size_t n = std::min(f.queue.size(), f.limit - unread);
@@ -244,7 +244,7 @@ bool start_chains(const zelvane_options &o, chain_set &set, std::string &error, 
             p->samples.limit = 16384;
             p->samples.chunk = 256 * sizeof(float);
             p->bits.limit = 128;
-            p->bits.chunk = 128;
+            p->bits.chunk = 1;  // pagewick waits for its block itself; bits as they come keep its time current
             ok = start_page_chain(l, *p, set.lock_demodulators, set.page_functions);
             set.pages.push_back(std::move(p));
         }
