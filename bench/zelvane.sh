@@ -1,0 +1,5 @@
+#!/usr/bin/env bash
+# zelvane: CPU per second of input with all chains running, and end-to-end
+# latency from a sample to its event. Usage: bench/zelvane.sh BIN_DIR [SECONDS]
+set -euo pipefail
+"$1/zelvane_bench" "$@"
