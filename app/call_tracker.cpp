@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "call_tracker.h"
 
 #include <cstdlib>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // Calls from metadata lines. The decoders repeat the whole record of a slot
 // (DMR) or of the channel (System Fusion) on every change; a call starts with

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "chains.h"
 
 #include <fcntl.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The chains of programs zelvane runs, and the pipes between zelvane and
 // them. zelvane writes the samples into each demodulator, copies each

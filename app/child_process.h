@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // Starting the suite's programs as child processes joined by pipes, and
 // finding them.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "event.h"
 
 #include <cstdio>

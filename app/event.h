@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // What zelvane reports: the start, update and end of a DMR or System Fusion
 // call, and a POCSAG page.

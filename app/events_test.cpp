@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The logic between the decoders' lines and zelvane's events: calls from
 // metadata lines, pages from page lines, their merging and their JSON form.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "fm_discriminator.h"
 
 #include <cmath>

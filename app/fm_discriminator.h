@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // FM demodulation of complex baseband: the phase step from one IQ sample to
 // the next, as a discriminator gives it.

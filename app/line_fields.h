@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The "key:value;" fields of a metadata line or a page line, as the
 // decoders write them.

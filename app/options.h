@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The command line of zelvane: what to decode, from where, and how to report it.
 

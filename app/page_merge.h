@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // Pages from the page lines of the POCSAG chains, with the copies that more
 // than one chain decodes (both polarities, neighbouring rates) merged.

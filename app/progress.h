@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The progress bar on standard error while a file is decoded to a terminal.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // Streaming sample-rate conversion through libsoxr, for interleaved float
 // frames of one or two channels (a discriminator signal, or I and Q).

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // One run of zelvane: the chains of programs started as child processes,
 // the input fed to them, their reports turned into events, the speech into

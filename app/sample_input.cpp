@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "sample_input.h"
 
 #include <fcntl.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The input of zelvane, delivered as FM discriminator samples at the
 // 48000 samples/s the demodulators read: an audio file through libsndfile

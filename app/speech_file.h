@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The speech of one call as a WAV file: 8000 samples/s, mono, 16-bit PCM,
 // written through libsndfile with the header brought up to date after every

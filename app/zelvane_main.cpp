@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // zelvane: one command from a recording, a stream or IQ to calls, pages and
 // speech, through the suite's receiving programs.
 

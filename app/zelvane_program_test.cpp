@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // zelvane end to end: real processes, real pipes, files made by libsndfile,
 // signals made by airmint. Most runs use the exact slicers' path (--exact)
 // and the default path alike; each decodes a short composite transmission.

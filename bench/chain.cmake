@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # Chain benchmark: CPU time and peak memory of whole receiving chains on long
 # generated transmissions, and the latency of a block through each stage.
 if("gen" IN_LIST ZELVANE_SUBSYSTEMS AND EXISTS ${CMAKE_SOURCE_DIR}/gen/CMakeLists.txt)

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Chain benchmark: what the receiving chains cost on long transmissions, and
 // how long a block waits in each stage.
 //

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "chain_pipeline.h"
 
 #include <dirent.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // Receiving chains for the benchmarks: programs of the suite started as real
 // processes and joined by pipes, as a user's shell would join them, with the

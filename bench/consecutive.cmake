@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # Consecutive-transmission benchmark: a second transmission after a short
 # gap, through the receiving chains as processes. It builds the baseband with
 # the test-signal generator's library.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Consecutive-transmission benchmark: how much of a second transmission the
 // receiving chains recover when it follows a first one after a short gap, as
 // a repeater's reply follows a call.

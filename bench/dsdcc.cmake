@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # dsdcc_anchor: the Debian package libdsdcc's DMR and System Fusion decoder
 # as a stream filter, the independent anchor of the sensitivity benchmark.
 # Built only where pkg-config finds the library; the benchmark notes its

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // dsdcc_anchor: the independent DMR and System Fusion decoder of the Debian
 // package libdsdcc, as a stream filter, for the sensitivity benchmark's
 // anchor column. Reads 48000 samples/s float baseband on standard input,

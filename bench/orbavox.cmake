@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # orbavox's throughput: random symbols and long generated transmissions in
 # each voice mode through the program as a process.
 if("ysf" IN_LIST ZELVANE_SUBSYSTEMS AND EXISTS ${CMAKE_SOURCE_DIR}/ysf/encode/CMakeLists.txt)

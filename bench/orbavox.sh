@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # orbavox: symbols per second of its own CPU time, as real-time factors
 # against 4800 symbols/s, and peak resident memory. Argument: the bin folder.
 bin="$1"

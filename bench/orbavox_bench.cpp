@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Throughput benchmark of orbavox: pipes a long symbol stream through the
 // program as a real process (stdout to /dev/null) and prints symbols per
 // second of the program's own CPU time, the real-time factor against 4800

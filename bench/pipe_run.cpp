@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "pipe_run.h"
 
 #include <fcntl.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // Runs one program of the suite as a process for the throughput benchmarks:
 // its standard input is a pipe fed with a repeated pattern, its standard

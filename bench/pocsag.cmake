@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # pagewick's throughput: generated POCSAG bit streams through the program as
 # a process.
 if("pocsag" IN_LIST ZELVANE_SUBSYSTEMS AND EXISTS ${CMAKE_SOURCE_DIR}/pocsag/CMakeLists.txt)

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # pagewick throughput: random bits and a long stream of pages through a pipe.
 # Usage: bench/pocsag.sh BIN_DIR [BITS]
 set -euo pipefail

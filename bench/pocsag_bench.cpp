@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Throughput benchmark of pagewick: pipes a long bit stream (one byte per
 // bit) through the program as a real process, output to /dev/null, and
 // prints bits per second of the program's own CPU time, the real-time factor

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Writes seeded random bits, one byte (0 or 1) per bit, to standard output:
 // channel noise for counting the pages a decoder finds where none was sent.
 //

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # Sensitivity benchmark: generated transmissions through the receiving
 # chains as processes, decode success against SNR and clock error.
 # It links the DMR and System Fusion fixture encoders for the voice it sends.

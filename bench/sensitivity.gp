@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # Plot of the sensitivity benchmark's figures:
 #   gnuplot -e "data='FIGURES'; output='PNG'" bench/sensitivity.gp
 # FIGURES is what sensitivity_bench --data writes: block 0 against SNR

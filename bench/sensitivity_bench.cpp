@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Sensitivity benchmark: how much of a transmission the receiving chains
 // recover as the signal gets weaker or the clocks run off, with the chains
 // of this suite and independent decoders side by side.

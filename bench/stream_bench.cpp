@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Throughput benchmark of the sample-stream programs: pipes a long generated
 // signal through each program as a real process (stdout to /dev/null) and
 // prints samples per second of the program's own CPU time, the real-time

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # tessavox's throughput: random symbols and a long generated two-slot call
 # stream through the program as a process.
 if("dmr" IN_LIST ZELVANE_SUBSYSTEMS AND EXISTS ${CMAKE_SOURCE_DIR}/dmr/encode/CMakeLists.txt)

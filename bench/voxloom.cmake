@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # voxloom's cost per frame: frames through the program as a process, and its
 # logic in-process with the silent stand-in.
 if("mbe" IN_LIST ZELVANE_SUBSYSTEMS)

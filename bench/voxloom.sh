@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # voxloom: codec frames per second of its own CPU time, as real-time factors
 # against 50 frames/s, and peak resident memory. Argument: the bin folder.
 bin="$1"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Throughput benchmark of voxloom: pipes a long codec frame stream through
 // the program as a real process (stdout to /dev/null) and prints frames per
 // second of the program's own CPU time, the real-time factor against 50

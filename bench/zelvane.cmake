@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # zelvane: CPU per second of input with every chain running, and the latency
 # from a sample to its event. It runs the programs zelvane and airmint built
 # in bin/.

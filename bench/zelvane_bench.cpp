@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // zelvane's figures: the CPU time of zelvane and all its chains per second of
 // 48000 samples/s input (without speech, so without the vocoder; then with
 // it for comparison), and the latency from a sample to the event it causes

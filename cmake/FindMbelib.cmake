@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # FindMbelib: the mbelib AMBE/IMBE vocoder library.
 #
 # Looks, in this order:

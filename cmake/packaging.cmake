@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # The Debian package, built by CPack (scripts/package, or cpack -G DEB in the
 # build tree): the installed programs, their man pages, README, LICENSE and
 # CHANGELOG in share/doc/zelvane. Its dependencies come from the libraries

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # What makes the built programs a release: their man pages and documents in
 # the install, the checks of the source tree, the Debian package and the
 # uninstall target. Included at the end of the top-level CMakeLists.txt, once

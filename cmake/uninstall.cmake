@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # Removes every file that the install listed in MANIFEST (install_manifest.txt
 # of the build tree, written by cmake --install), and nothing else: folders
 # stay, since the prefix's bin/ and share/ are shared with other software.

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # zelvane_program(NAME SOURCES... LIBS libs...)
 # A program of the suite: a thin main linked to its subsystem library and the
 # common frame, installed into bin/.

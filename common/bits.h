@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // Bit helpers shared by every decoder and encoder. Bits are numbered most
 // significant first: bit n of a byte buffer lies in byte n / 8 at bit

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "bits.h"
 
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The metadata channel of the two digital-voice decoders: one-line text
 // records ("key:value;" fields after the protocol field, then a newline) sent

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "metadata.h"
 
 #include <fcntl.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "symbol_distance.h"
 
 int32_t symbol_distance(const uint8_t *a, const uint8_t *b, int32_t n) {

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // Bit distance between two byte sequences, used to find sync patterns: a
 // pattern counts as found when the distance is below sync_distance_limit.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "symbol_distance.h"
 
 #include <gtest/gtest.h>

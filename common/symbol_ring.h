@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // A fixed ring of N entries with one write and one read position. Every block
 // read from standard input is appended at the write position; the program

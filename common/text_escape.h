@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // Escaping of received text before it reaches a line-oriented output, so that
 // a page is always one line and a metadata value always one field, whatever

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "tool_frame.h"
 
 #include <fcntl.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The frame every program of the suite shares: version and usage output, the
 // option loop over getopt_long, the stream loop over standard input, and the

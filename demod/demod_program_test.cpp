@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // quadslice and duoslice run as real processes through real pipes.
 
 #include <gtest/gtest.h>

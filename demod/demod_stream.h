@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The stream side shared by the demodulator programs: float baseband from
 // standard input in blocks, the symbol or bit bytes the demodulator takes

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "duolock.h"
 
 #include <cmath>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // Two-level bit demodulator with clock recovery: frequency-demodulated
 // baseband of POCSAG (512, 1200 or 2400 bits/s, 48000 samples/s) in, bit

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // duolock: baseband float samples in, bit bytes out, with bit clock
 // recovery at 512, 1200 or 2400 bits/s.
 

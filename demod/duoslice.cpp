@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "duoslice.h"
 
 #include "symbol_timing.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // Two-level bit demodulator: slices frequency-demodulated baseband of a
 // two-level FSK signal at 40 samples per bit into bit bytes (0 or 1), with the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // duoslice: baseband float samples in, bit bytes out.
 
 #include <cstdio>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "duoslice.h"
 
 #include <gtest/gtest.h>

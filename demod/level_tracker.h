@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // Signal level tracking shared by the two demodulators: the values of the
 // last 100 symbols (or bits) and the decision thresholds derived from their

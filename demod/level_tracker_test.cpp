@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "level_tracker.h"
 
 #include <gtest/gtest.h>

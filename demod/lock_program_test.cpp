@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // quadlock and duolock as real processes through real pipes, on signals
 // made by airmint: the symbols and bits they recover are compared with the
 // ones airmint sent (its -o symbols and -o bits output).

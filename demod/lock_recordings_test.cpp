@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // duolock on real off-air POCSAG recordings (testdata/, 22050 samples/s
 // FLAC): read with libsndfile, resampled to 48000 samples/s with libsoxr,
 // then duolock and pagewick as real processes. The pages are the ones an

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The pieces of quadlock and duolock that have exact properties: the
 // matched filter's polyphase bank and the rates duolock takes.
 

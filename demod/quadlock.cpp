@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "quadlock.h"
 
 #include <cmath>

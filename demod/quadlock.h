@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // Four-level symbol demodulator with clock recovery: frequency-demodulated
 // baseband of DMR or System Fusion (4800 symbols/s, 48000 samples/s) in,

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // quadlock: baseband float samples in, four-level symbol bytes out, with
 // a matched filter and symbol clock recovery.
 

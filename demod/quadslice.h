@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // Four-level symbol demodulator: slices frequency-demodulated baseband of a
 // four-level FSK signal at 10 samples per symbol into symbol bytes (the dibit

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // quadslice: baseband float samples in, four-level symbol bytes out.
 
 #include <cstdio>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "quadslice.h"
 
 #include <gtest/gtest.h>

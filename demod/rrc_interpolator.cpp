@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "rrc_interpolator.h"
 
 #include <cmath>

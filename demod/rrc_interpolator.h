@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // Matched filter with fractional timing for four-level FSK at 10 samples per
 // symbol: a root-raised-cosine pulse of roll-off 0.2 (the DMR and System

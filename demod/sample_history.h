@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The recent input samples of a clock-recovering demodulator, addressed by
 // absolute sample number. Every sample is stored twice, half a ring apart,

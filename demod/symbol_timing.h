@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // Symbol timing recovery of the demodulators. The raw window samples of the
 // last 100 symbols are kept side by side; the window position whose samples

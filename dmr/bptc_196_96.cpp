@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "bptc_196_96.h"
 
 #include "bits.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "burst_framing.h"
 
 #include <array>

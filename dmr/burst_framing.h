@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // Burst framing: the search for a sync pattern, the grid of one burst every
 // 144 symbols that follows it, the handling of each burst in its fixed order

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The decoder over whole symbol streams, in-process: sync search, burst grid,
 // slots, voice output with lock and filter, data bursts, metadata lines,
 // lost sync and the control fifo.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "control_fifo.h"
 
 #include <fcntl.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The control fifo: a display writes one-character lines ("0\n" .. "3\n")
 // that set the slot filter, the mask of slots whose voice is written.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // Data bursts: a burst of a data-mode slot carries a 20-bit slot type (data
 // type in bits 15..12) in the 5 symbols on each side of its sync and 196

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // Test support: a fresh decoder state whose voice, diagnostics and metadata
 // go to memory, and symbol streams built by the fixture encoders.

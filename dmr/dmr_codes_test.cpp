@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The block codes of a DMR burst, checked against the encoders and the known
 // words: up to t injected errors are corrected, t+1 are detected or, where
 // the code allows it, visibly miscorrected.

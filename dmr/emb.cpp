@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "emb.h"
 
 #include "bits.h"

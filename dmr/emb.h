@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The EMB of a voice burst without sync: 16 bits from the first and last 4
 // symbols of the centre field (colour code, PI, LCSS, QR (16,7) check bits).

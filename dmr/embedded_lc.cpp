@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "embedded_lc.h"
 
 #include <cstring>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // Embedded signalling: the 128-bit embedded link control of a voice
 // superframe, carried as four 32-bit fragments in the centre fields of four

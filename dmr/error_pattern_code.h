@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // Correction by syndrome lookup for the EMB and slot-type codes: every error
 // pattern of 1 .. MaxErrors set bits among the word's Bits bits is entered

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "full_lc.h"
 
 #include "gps_info.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // Full link control: 9 bytes b0..b8 from the embedded signalling of a voice
 // superframe or from a voice LC header burst. b0 bits 5..0 are the full LC

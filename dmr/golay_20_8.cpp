@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "golay_20_8.h"
 
 #include "error_pattern_code.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // Golay (20,8,7) code of the slot type (ETSI TS 102 361-1).
 // Slot type word, bits 19..0: colour code (19..16), data type (15..12), then

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "gps_info.h"
 
 namespace {

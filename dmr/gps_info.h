@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // GPS info in the embedded LC of a voice call (FLCO 8, feature set 0, ETSI
 // TS 102 361-2). Data bytes b2..b8, 56 bits, first most significant:

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // Hamming (15,11,3) code of the rows of the BPTC (196,96) matrix
 // (ETSI TS 102 361-1): 11 data bits (bits 14..4) and 4 check bits (3..0).

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "hamming_16_11.h"
 
 #include "single_error_code.h"

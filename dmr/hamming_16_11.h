@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // Hamming (16,11,4) code of the rows of the embedded link control matrix
 // (ETSI TS 102 361-1): 11 data bits (bits 15..5) and 5 check bits (4..0).

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "hamming_7_4.h"
 
 #include "single_error_code.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // Hamming (7,4) code of the TACT field in the CACH (ETSI TS 102 361-1).
 // TACT byte, bits 6..0: AT (busy), TC (slot), LCSS high, LCSS low, then the

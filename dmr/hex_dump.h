@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // Hexadecimal dump of decoded data bytes, in lines of up to 16 bytes: each
 // byte as "%02X ", an extra space after the 8th and after the 16th, then

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Embedded signalling, full link control and the hex dump, in-process.
 
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // Syndromes of the short block codes of a DMR burst. Each code is given by
 // its parity-check rows: the syndrome takes, row by row, the parity of the

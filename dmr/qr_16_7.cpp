@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "qr_16_7.h"
 
 #include "error_pattern_code.h"

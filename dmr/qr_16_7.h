@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // Quadratic residue (16,7,6) code of the EMB (ETSI TS 102 361-1).
 // EMB word, bits 15..0: colour code (15..12), PI (11), LCSS (10..9), then the

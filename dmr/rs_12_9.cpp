@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "rs_12_9.h"
 
 #include <array>

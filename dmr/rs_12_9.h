@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // Reed-Solomon (12,9) code over GF(256) that protects the full LC of a
 // voice LC header and of a terminator with LC (ETSI TS 102 361-1). Field

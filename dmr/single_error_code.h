@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // Single-error correction by syndrome for the Hamming codes of a DMR burst:
 // the table maps each syndrome to the bit whose flip produces it, derived

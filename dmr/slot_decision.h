@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // Slot assignment from the CACH in front of each burst.
 //

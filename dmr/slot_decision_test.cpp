@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Slot assignment from the CACH: TACT correction and the confidence rule.
 
 #include "slot_decision.h"

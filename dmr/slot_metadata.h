@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The slot records and the events on which their metadata lines are sent.
 // Each line repeats everything known of the slot, so the latest line per

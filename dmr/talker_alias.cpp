@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "talker_alias.h"
 
 #include <cstring>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // Talker alias: the caller's name, sent in the embedded LC of a voice call
 // (ETSI TS 102 361-2) as a header (FLCO 4) and up to three blocks (FLCO 5,

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // tessavox: decodes a DMR two-slot channel from four-level symbol bytes on
 // standard input; writes the AMBE voice frames to standard output, the
 // per-slot metadata lines to the metadata fifo and a running status line to

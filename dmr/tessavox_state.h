@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The whole state of the DMR decoder: the symbol ring and burst grid, the
 // slot assignment, the per-slot modes, records and fragment buffers, the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // tessavox as a real process: options, voice calls through pipes, metadata on
 // a named pipe, control messages on a named pipe while symbols stream in,
 // chunk sizes, cut and garbage input.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "voice_output.h"
 
 #include <cerrno>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // Voice output: the three AMBE frames of a voice burst, deinterleaved into
 // 12-byte codec frames and written as one 36-byte unit, subject to the slot

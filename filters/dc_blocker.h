@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // DC blocker: a first-order high-pass with one zero at DC and one pole at
 // 0.995, H(z) = 0.9975 (1 - z^-1) / (1 - 0.995 z^-1). Gain 0 at DC and exactly

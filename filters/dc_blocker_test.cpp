@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "dc_blocker.h"
 
 #include <gtest/gtest.h>

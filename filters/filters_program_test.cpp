@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The three filter programs run as real processes through real pipes.
 
 #include <gtest/gtest.h>

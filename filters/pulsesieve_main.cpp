@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // pulsesieve: shapes a stream of float samples with the fixed 81-tap
 // root-raised-cosine pulse (delay 40 samples).
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // Root-raised-cosine pulse filter: an 81-tap symmetric FIR filter with fixed
 // taps, linear phase and a delay of 40 samples. Each output is

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "rrc_filter.h"
 
 #include <gtest/gtest.h>

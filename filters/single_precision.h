@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The filters round every single-precision step to a 32-bit float. That holds
 // only where the compiler evaluates float expressions in float (not in a wider

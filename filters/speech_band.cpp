@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "speech_band.h"
 
 #include <cmath>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // Speech band-pass for synthesized voice at 8000 samples/s: a fifth-order
 // Butterworth band-pass (ten poles), 3 dB corners at 200 Hz and 3400 Hz, unity

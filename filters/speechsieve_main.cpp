@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // speechsieve: band-limits synthesized speech (200 Hz to 3400 Hz at 8000
 // samples/s), 16-bit samples in and out, or 32-bit floats with -f.
 

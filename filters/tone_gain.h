@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // Test support: the steady-state gain of a filter at one frequency, measured
 // by running a tone through it and correlating the settled output with the

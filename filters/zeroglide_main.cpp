@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // zeroglide: removes the DC offset and slow drift from a stream of float
 // samples.
 

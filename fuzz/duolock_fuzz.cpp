@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // duolock's stream logic on arbitrary bytes taken as float samples (NaN,
 // infinities, subnormals and huge values included). The first byte picks
 // the read size (1..256 samples), its low bit inversion and the next two

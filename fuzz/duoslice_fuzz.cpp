@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // duoslice's stream logic on arbitrary bytes taken as float samples (NaN,
 // infinities and subnormals included). The first byte picks the read size
 // (1..256 samples), its low bit also inversion; a trailing part of a sample is dropped as fread does.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Writes the seed inputs of the harnesses, built by the fixture encoders:
 // DMR calls, System Fusion transmissions of the three voice modes, POCSAG
 // pages, their codec frame streams, and baseband of the symbols and bits.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // Support for the harnesses: an in-memory output stream that each input
 // starts empty, and a sink for the text no harness looks at.

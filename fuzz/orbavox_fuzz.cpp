@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // orbavox's stream logic on arbitrary symbol bytes. The first byte picks the
 // read size (1..128 symbols per block); the rest is the symbol stream. The
 // codec frame stream it writes must be whole tagged records of the three

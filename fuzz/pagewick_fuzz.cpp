@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // pagewick's stream logic on arbitrary bit bytes. The first byte picks the
 // read size (1..128 bytes per block) and, with its top bit, the function
 // field; the rest is the bit stream. The run ends as pagewick's does, with

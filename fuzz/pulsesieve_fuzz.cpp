@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // pulsesieve's stream logic on arbitrary bytes as float samples: the output
 // may not depend on how the input is cut into blocks.
 

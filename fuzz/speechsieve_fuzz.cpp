@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // speechsieve's stream logic on arbitrary bytes as 16-bit or float samples
 // (NaN, infinities and subnormals included). The first byte picks the form
 // (bit 0: float) and the read size (the other bits: 1..32 samples).

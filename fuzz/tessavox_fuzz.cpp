@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // tessavox's stream logic on symbol blocks and control messages together.
 //
 // The input is a sequence of records, each one tag byte and its payload:

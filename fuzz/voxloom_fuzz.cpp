@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // voxloom's stream logic on arbitrary codec frame streams, through the
 // silent stand-in of the vocoder. The first byte picks the settings: bit 0
 // the tagged form, bit 1 float samples, the rest the unvoiced quality; the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "airmint.h"
 
 #include <cerrno>

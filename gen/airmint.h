@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // airmint, the test-signal generator: what to send and how, taken from the
 // command line, and the writing of the transmission.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // airmint: writes one test transmission to standard output.
 
 #include <unistd.h>

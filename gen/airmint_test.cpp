@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // airmint as a program: its texts, its refusals, the symbol and bit bytes it
 // writes (the encoders' own, between lead-in and tail), and the channel it
 // puts the baseband through.

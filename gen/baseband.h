@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // Frequency-demodulated baseband of a transmission, as a receiver's FM
 // discriminator would deliver it: 32-bit float samples at 48000 samples/s.

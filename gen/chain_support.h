@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // Test support for whole receiving chains: airmint and the receiving
 // programs as real processes joined by pipes, with the decoder's metadata on

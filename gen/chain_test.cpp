@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Whole receiving chains on generated transmissions: airmint's baseband
 // through the demodulators and decoders, as real processes joined by pipes,
 // with the metadata read from a real named pipe. The voice frames leaving

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "dmr_signal.h"
 
 #include <algorithm>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The symbol stream of a DMR channel carrying one call, or a call in each
 // slot, built from the fixture encoders.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The common frame of every program, as real processes: write errors on
 // standard output, a reader that went away, closed standard descriptors, and
 // a metadata reader that stalls.

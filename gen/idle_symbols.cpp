@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "idle_symbols.h"
 
 #include "noise_source.h"

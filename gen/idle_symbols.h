@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // Idle signal between transmissions: pseudo-random four-level symbols, all
 // levels equally likely, the same for the same stream number on every run.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // Seeded white Gaussian noise for test signals: the same seed gives the same
 // samples on every machine (splitmix64 numbers, Box-Muller pairs).

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // pcmwav: writes the raw native-endian mono samples of standard input (16-bit
 // integers, or 32-bit floats with -f) into a WAV file through libsndfile, as
 // they arrive, so that speech from voxloom and speechsieve can be played.

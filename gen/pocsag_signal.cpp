@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "pocsag_signal.h"
 
 std::vector<uint8_t> pocsag_stream_bits(const std::vector<pocsag_page> &pages) {

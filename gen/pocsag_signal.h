@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The bit stream of a POCSAG transmission of one or more pages, built from
 // the fixture encoder, with an idle tail.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "ysf_signal.h"
 
 #include <algorithm>

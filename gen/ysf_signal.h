@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The symbol stream of one System Fusion transmission, built from the
 // fixture encoders, with an idle lead-in and tail.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The codec frame stream between the decoders and voxloom.
 //

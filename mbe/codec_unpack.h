@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // Unpacking the frames of the codec frame stream into mbelib's bit arrays:
 // one char per bit, value 0 or 1. Frame bit n lies in byte n / 8 at bit

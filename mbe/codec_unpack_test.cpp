@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "codec_unpack.h"
 
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // A test double of the seven mbelib entry points: it records every call
 // (which entry, the bit array it received, the three parameter block

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The stand-in for mbelib where the library is not installed: the same seven
 // entry points, synthesising silence. Every frame gives 160 zero samples and
 // an empty error text, and the parameter blocks carry the frame-to-frame

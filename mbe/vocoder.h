@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The seven entry points of the mbelib vocoder that voxloom calls, seen from
 // C++. With an installed mbelib (ZELVANE_HAVE_MBELIB) this is the library's

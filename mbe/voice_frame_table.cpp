@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "voice_frame_table.h"
 
 #include "bits.h"

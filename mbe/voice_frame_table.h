@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // Placement of the 72 interleaved bits of one received AMBE voice frame (as
 // they stand in a DMR voice burst or a System Fusion V/D mode 1 voice field)

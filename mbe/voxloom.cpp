@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "voxloom.h"
 
 #include <climits>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // voxloom: turns the codec frame stream of a decoder into speech through
 // mbelib, 160 samples per frame, as 16-bit signed integers or 32-bit floats.

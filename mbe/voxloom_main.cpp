@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // voxloom: codec frame stream on standard input, speech samples on standard
 // output, option notices and each frame's error text on standard error.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // voxloom as a process through real pipes. The silent build's output is
 // known to the byte: 160 zero samples per frame and empty error texts, after
 // the one-line notice that it has no vocoder.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The BCH(31,21) code of POCSAG codewords (ITU-R M.584), with its even parity
 // bit. A 31-bit BCH word holds bit 30 (the flag) down to bit 11 as the 21

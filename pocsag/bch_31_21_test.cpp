@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "bch_31_21.h"
 
 #include <gtest/gtest.h>

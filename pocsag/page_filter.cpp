@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "page_filter.h"
 
 int preamble_errors(const uint8_t *bits) {

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Pages from noise: a page is printed when its batch belongs to a
 // transmission under way, or when it needed few corrections.
 

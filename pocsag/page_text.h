@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The text of POCSAG message codewords (ITU-R M.584): numeric pages carry
 // 4-bit characters, five to a codeword; alphanumeric pages carry 7-bit

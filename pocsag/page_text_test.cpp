@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Pages of every function: the function bits choose the pager's alert, the
 // text decides how it is read; the text is always one line.
 

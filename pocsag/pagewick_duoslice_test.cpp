@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The receiving chain for pages: two-level baseband through duoslice -i into
 // pagewick, as real processes joined by a pipe.
 

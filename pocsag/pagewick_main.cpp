@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // pagewick: decodes POCSAG pages from received bits (one byte per bit) on
 // standard input and prints one line per page on standard output.
 

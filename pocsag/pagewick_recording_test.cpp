@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // A real network's pages: an off-air recording, resampled to 48000
 // samples/s, through duoslice -i and pagewick -F as real processes.
 

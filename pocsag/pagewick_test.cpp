@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // pagewick as a real process behind real pipes.
 
 #include <gtest/gtest.h>

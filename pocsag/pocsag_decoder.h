@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // POCSAG batch synchronisation and codeword decoding (ITU-R M.584) over a
 // stream of received bits, one byte per bit.

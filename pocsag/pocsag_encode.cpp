@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "pocsag_encode.h"
 
 namespace {

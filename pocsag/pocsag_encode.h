@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // POCSAG encoders (ITU-R M.584) for test fixtures and test signals: the
 // inverse of the decoder, built independently of it. Codewords are 32 bits,

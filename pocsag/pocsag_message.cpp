@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "pocsag_message.h"
 
 #include <cstring>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // Assembly of one POCSAG page: an address codeword opens the current message,
 // the message codewords that follow add their 20 information bits as numeric

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The decoder on hostile input: random bytes of every value, streams of only
 // sync codewords or endless messages, and streams cut at every position.
 

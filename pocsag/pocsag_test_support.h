@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // Test helpers: run the decoder in-process on a bit stream with its output
 // captured in memory, and build bit streams from codewords.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The channel codes of the System Fusion decoder: Golay (24,12), CRC-16,
 // PN9 whitening, the K=5 Viterbi decoder and the FICH.
 

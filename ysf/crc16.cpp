@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "crc16.h"
 
 uint16_t crc16_gsm(const uint8_t *bytes, int n) {

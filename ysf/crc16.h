@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The 16-bit CRC of the System Fusion FICH and data channels: generator
 // 0x1021, register starting at 0, data bits most significant first, no

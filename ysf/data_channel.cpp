@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "data_channel.h"
 
 #include <cstring>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The data channels (DCH) of System Fusion frames, convolutionally coded
 // (rate 1/2, K = 5), protected by a CRC-16 over the whitened data and

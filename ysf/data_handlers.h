@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // What the data channels of a frame do to the YSF record: the call signs of
 // header frames and V/D mode 2 frames, the radio model and the position of

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "fich.h"
 
 #include "bits.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The frame information channel (FICH): 100 symbols after the frame sync
 // that say what the frame is. On air: 32 information bits and a 16-bit CRC,

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The frame-level decoder: sync search, the 480-symbol frame loop with its
 // miss count, and the dispatch of each frame on its FICH.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "golay_24_12.h"
 
 #include <array>

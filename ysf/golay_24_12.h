@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The extended Golay (24,12) code of the System Fusion FICH. A word is 24
 // bits in the low bits of a uint32_t: 12 data bits (bits 23..12) followed by

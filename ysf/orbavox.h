@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // orbavox: the System Fusion decoder. It follows the frames of the
 // four-level symbol stream, writes the voice of all three voice modes as

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // orbavox: System Fusion decoder, four-level symbol bytes on standard input,
 // tagged codec frame records on standard output, metadata lines on the
 // file given with -f.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // orbavox as a real process: options, usage and version, symbols through a
 // pipe, metadata on a named pipe, block sizes, garbage and a reader that
 // goes away.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The decoder in-process: whole transmissions built by the encoder library,
 // fed through orbavox_process_block with every output bound to memory.
 

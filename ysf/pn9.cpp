@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "pn9.h"
 
 void pn9_descramble(const uint8_t *input, uint8_t *output, int n) {

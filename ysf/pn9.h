@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The System Fusion whitening sequence: a 9-bit shift register s starting at
 // 0x1C9; each step outputs s0 and then s becomes (s >> 1) | ((s0 ^ s4) << 8),

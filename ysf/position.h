@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The position carried in the radio data block of V/D mode 2: nine bytes,
 // six decimal digits of latitude (degrees, minutes, hundredths of a minute)

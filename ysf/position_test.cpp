@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Decoding of the position bytes of the radio data block.
 
 #include "position.h"

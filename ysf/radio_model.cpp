@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "radio_model.h"
 
 namespace {

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // Names of the transmitting radio's model, by the code byte of the radio
 // data block.

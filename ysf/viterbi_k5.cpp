@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "viterbi_k5.h"
 
 #include <array>

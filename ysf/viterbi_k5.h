@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // Hard-decision Viterbi decoder of the System Fusion rate 1/2, constraint
 // length 5 convolutional code (generators G1 = 1 + D^3 + D^4 and

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "voice_channel.h"
 
 #include <array>

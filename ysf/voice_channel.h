@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The voice channels (VCH) of System Fusion communication frames, written
 // as tagged codec frame records: the mode byte in one single-character

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The System Fusion frame as orbavox sees it in its symbol ring: 480 symbols
 // from the frame start (the first sync symbol), one byte per four-level

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # Cross build for 64-bit ARM Linux (Raspberry Pi 3, 4 and 5 with a 64-bit system) with
 # the packaged cross compiler aarch64-linux-gnu-g++.
 #   cmake -S . -B build-aarch64 -DCMAKE_TOOLCHAIN_FILE=cmake/toolchains/aarch64.cmake

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # Cross build for 32-bit ARM Linux with hardware floating point (Raspberry Pi OS 32-bit, armhf) with
 # the packaged cross compiler arm-linux-gnueabihf-g++.
 #   cmake -S . -B build-armhf -DCMAKE_TOOLCHAIN_FILE=cmake/toolchains/armhf.cmake

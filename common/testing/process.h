@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // Running programs of the suite as real processes: for the end-to-end tests
 // (joined to the test by pipes, fed their standard input, their standard

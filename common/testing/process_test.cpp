@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "testing/process.h"
 
 #include <fcntl.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "bptc_196_96_encoder.h"
 
 #include "bits.h"

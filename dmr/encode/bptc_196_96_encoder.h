@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // Block product turbo code BPTC (196,96) of DMR data bursts (ETSI TS 102
 // 361-1), with its interleave.

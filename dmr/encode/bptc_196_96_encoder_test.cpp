@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // BPTC (196,96) encoder against a plain receiver-side decoding, and the
 // placement of each matrix cell in the transmitted bits.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // Whole 132-symbol DMR bursts (see burst_layout.h): voice bursts with sync or
 // with EMB and embedded-signalling fragment, data bursts with slot type and

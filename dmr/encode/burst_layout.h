@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // Layout of one DMR timeslot in the symbol stream: 144 four-level symbol
 // bytes (values 0..3, high bit of the dibit first), a 12-symbol CACH followed

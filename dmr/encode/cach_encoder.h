@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The DMR CACH: 24 bits in the 12 symbols before a burst (bit 2k is the high
 // bit of symbol k). Bits 0, 4, 8, 12, 14, 18, 22 carry the 7-bit TACT, its

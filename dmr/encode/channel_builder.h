@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // Symbol streams of a two-slot DMR channel: timeslots of 144 symbols (CACH
 // and burst) alternating between slot 0 and slot 1, and whole calls.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Whole bursts, calls and two-slot channel streams, read back the way a
 // receiver reads them: timeslot by timeslot, CACH, centre field, slot type,
 // BPTC, EMB, fragments and voice.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Block-code encoders: the fixed words of the EMB and slot type, and for
 // every code each codeword's syndrome under the receiver's rows and the
 // minimum distance found by brute force.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // Encoders of DMR codes and framing, the inverse of the decoder, for test
 // fixtures and test signals. Everything lives in namespace dmr_encode.

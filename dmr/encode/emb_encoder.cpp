@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "emb_encoder.h"
 
 #include "bits.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The EMB of a DMR voice burst without sync, and the centre field that
 // carries it: symbols 0..3 hold EMB bits 15..8, symbols 4..19 the 32-bit

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "embedded_lc_encoder.h"
 
 #include "bits.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // Embedded link control of DMR voice superframes (ETSI TS 102 361-1): the 72
 // full LC bits with their 5-bit checksum in a BPTC (128,72) block, sent as four

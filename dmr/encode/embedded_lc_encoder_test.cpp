@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Embedded LC block, checksum and fragments, and the full LC bytes with
 // their Reed-Solomon parity.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Field framing: sync words, CACH with its TACT, EMB and fragment in the
 // centre field, slot type around it, and the voice payload.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "full_lc_encoder.h"
 
 #include "rs_12_9_encoder.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // Full link control of a DMR voice call: 72 bits, nine bytes b0..b8.
 //

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "golay_20_8_encoder.h"
 
 #include "parity_rows_encoder.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // Golay (20,8) code of the DMR slot type (ETSI TS 102 361-1).
 //

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "hamming_13_9_encoder.h"
 
 #include "parity_rows_encoder.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // Hamming (13,9,3) code of the columns of the BPTC (196,96) matrix.
 //

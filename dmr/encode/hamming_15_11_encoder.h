@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // Hamming (15,11,3) code of the rows of the BPTC (196,96) matrix.
 //

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "hamming_16_11_encoder.h"
 
 #include "parity_rows_encoder.h"

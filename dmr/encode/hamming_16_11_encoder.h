@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // Hamming (16,11,4) code of the rows of the DMR embedded LC matrix.
 //

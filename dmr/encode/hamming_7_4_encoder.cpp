@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "hamming_7_4_encoder.h"
 
 #include "parity_rows_encoder.h"

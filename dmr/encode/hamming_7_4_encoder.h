@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // Hamming (7,4) code of the TACT in the DMR CACH.
 //

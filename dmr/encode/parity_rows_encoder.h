@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // Systematic encoding from parity-check rows, shared by the block-code
 // encoders of this folder.

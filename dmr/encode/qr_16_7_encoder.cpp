@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "qr_16_7_encoder.h"
 
 #include "parity_rows_encoder.h"

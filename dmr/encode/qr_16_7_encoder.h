@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // Quadratic residue (16,7) code of the DMR EMB (ETSI TS 102 361-1).
 //

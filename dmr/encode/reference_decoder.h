@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // Plain reference decoders for the encoder tests, written from the receiver's
 // description of each field (not from the encoders), so that an encoder and

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "rs_12_9_encoder.h"
 
 namespace dmr_encode {

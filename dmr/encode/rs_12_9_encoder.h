@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // Reed-Solomon (12,9) code over GF(256) that protects a full LC sent in a
 // voice LC header or terminator data burst (ETSI TS 102 361-1). Field

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "slot_type_encoder.h"
 
 #include "bits.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The 20-bit slot type of a DMR data burst: bits 19..16 colour code, 15..12
 // data type, 11..0 Golay (20,8) check bits. It travels in the five symbols

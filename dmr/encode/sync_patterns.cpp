@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "sync_patterns.h"
 
 #include "bits.h"

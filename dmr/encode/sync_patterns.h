@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The 48-bit DMR sync words (ETSI TS 102 361-1), sent as the 24 symbols of a
 // burst's centre field, most significant dibit first.

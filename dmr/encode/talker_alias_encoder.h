@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // Talker alias and GPS info LCs of the embedded signalling (ETSI TS 102
 // 361-2), nine LC bytes each with feature set 0, sent in voice superframes

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "voice_payload_encoder.h"
 
 #include "bits.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The voice payload of a DMR voice burst: three AMBE frames of 72 bits, 216
 // bits in all, in the 54 symbols before and the 54 after the centre field

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Checks how the build finds mbelib, on a machine without it: installs a fake
 # mbelib (this script's own, with the library's interface: C header without
 # extern "C", libmbe.so and libmbe.a in lib64, libmbe.pc) under a temporary

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The four channel codes: convolutional code, Golay (24,12), CRC-16, PN9.
 
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "conv_k5_encode.h"
 
 #include <bit>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // Rate 1/2, constraint length 5 convolutional encoder of the System Fusion
 // FICH and data channels: generators G1 = 1 + D^3 + D^4 and G2 = 1 + D + D^2

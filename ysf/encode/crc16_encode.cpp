@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "crc16_encode.h"
 
 namespace ysf_encode {

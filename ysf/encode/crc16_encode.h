@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // CRC-16 of the System Fusion FICH and data channels (the variant known as
 // CRC-16/GSM): generator 1021 hexadecimal, register starting at 0, bits

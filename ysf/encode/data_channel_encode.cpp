@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "data_channel_encode.h"
 
 #include "conv_k5_encode.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // Encoders of the System Fusion data channels (DCH): the data bytes are
 // whitened with PN9, followed by the CRC-16 of the whitened bytes (high

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Header and V/D mode 2 data channels.
 
 #include "data_channel_encode.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "fich_encode.h"
 
 #include "bits.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // Encoder of the System Fusion frame information channel (FICH): the 32
 // information bits, their CRC-16, four extended Golay (24,12) words, the

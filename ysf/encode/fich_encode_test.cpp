@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The FICH: fields to information bits, CRC, Golay words, code, interleave.
 
 #include "fich_encode.h"

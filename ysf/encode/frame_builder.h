@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // Builder of whole System Fusion frames and transmissions as four-level
 // symbol bytes (values 0..3, high bit of the dibit first on air), the form

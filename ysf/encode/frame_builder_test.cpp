@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Whole frames and transmissions.
 
 #include "frame_builder.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "golay_24_12_encode.h"
 
 #include <bit>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // Extended Golay (24,12) encoder of the System Fusion FICH: the cyclic
 // (23,12) Golay code of generator polynomial x^11 + x^10 + x^6 + x^5 + x^4 +

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "pn9_whiten.h"
 
 #include "bits.h"

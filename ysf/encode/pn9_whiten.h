@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // PN9 whitening of the System Fusion data channels and voice/data mode 2
 // voice channel: the sequence of x^9 + x^5 + 1 from a 9-bit register

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "radio_data_encode.h"
 
 #include <cmath>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // Call-sign fields and the radio data block of System Fusion voice/data
 // mode 2, with the encoding of a transmitted position.

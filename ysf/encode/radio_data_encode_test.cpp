@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Call-sign fields, positions and the radio data block.
 
 #include "radio_data_encode.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // Plain reference decoders for the encoder tests, written straight from the
 // air-interface description and kept apart from the encoders: they undo

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "voice_channel_encode.h"
 
 #include "bits.h"

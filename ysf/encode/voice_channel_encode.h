@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // Encoders of the System Fusion voice channels (VCH), one per voice mode.
 // Each takes one codec frame as a decoder writes it (the tagged codec frame

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Voice channels of the three voice modes.
 
 #include "voice_channel_encode.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The System Fusion encoders for test fixtures and test signals, all in one
 // include. Everything lives in namespace ysf_encode.
