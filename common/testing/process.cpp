@@ -4,7 +4,6 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
-#include <spawn.h>
 #include <sys/wait.h>
 #include <time.h>
 #include <unistd.h>
@@ -16,7 +15,7 @@
 #include <fstream>
 #include <sstream>
 
-extern char **environ;
+#include "child_process.h"
 
 namespace {
 
@@ -68,28 +67,22 @@ void wait_for(running_program &program, program_result &result, long long deadli
 
 pid_t spawn_process(const std::vector<std::string> &argv, int in, int out, int err, const program_setup &setup) {
     if (argv.empty()) return -1;
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, in, 0);
-    posix_spawn_file_actions_adddup2(&actions, out, 1);
-    posix_spawn_file_actions_adddup2(&actions, err, 2);
-    if (!setup.stdout_path.empty())
-        posix_spawn_file_actions_addopen(&actions, 1, setup.stdout_path.c_str(), O_WRONLY, 0);
-    if (setup.closed_fd >= 0) posix_spawn_file_actions_addclose(&actions, setup.closed_fd);
-    posix_spawnattr_t attributes;
-    posix_spawnattr_init(&attributes);
-    sigset_t default_signals;
-    sigemptyset(&default_signals);
-    sigaddset(&default_signals, SIGPIPE);
-    posix_spawnattr_setsigdefault(&attributes, &default_signals);
-    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGDEF);
-    std::vector<char *> words;
-    for (const std::string &word : argv) words.push_back(const_cast<char *>(word.c_str()));
-    words.push_back(nullptr);
-    pid_t pid = -1;
-    if (posix_spawn(&pid, words[0], &actions, &attributes, words.data(), environ) != 0) pid = -1;
-    posix_spawnattr_destroy(&attributes);
-    posix_spawn_file_actions_destroy(&actions);
+    child_fds fds;
+    fds.in = in;
+    fds.out = out;
+    fds.err = err;
+    int file = -1;
+    if (!setup.stdout_path.empty()) {
+        file = open(setup.stdout_path.c_str(), O_WRONLY | O_CLOEXEC);
+        if (file < 0) return -1;
+        fds.out = file;
+    }
+    if (setup.closed_fd == 0) fds.in = child_fds::closed;
+    if (setup.closed_fd == 1) fds.out = child_fds::closed;
+    if (setup.closed_fd == 2) fds.err = child_fds::closed;
+    std::string error;
+    const pid_t pid = spawn_child(argv[0], std::vector<std::string>(argv.begin() + 1, argv.end()), fds, error);
+    if (file >= 0) close(file);
     return pid;
 }
 

@@ -19,7 +19,8 @@ struct program_setup {
     std::string stdout_path;  // a file standard output is opened on instead of a pipe ("" for the pipe)
 };
 
-// Starts argv[0] (a path, not searched on PATH) with the words of argv as its
+// Starts argv[0] (a path, not searched on PATH) through spawn_child (the
+// suite's one launcher, common/child_process.h) with the words of argv as its
 // arguments and in, out and err as its standard input, output and error. The
 // descriptors should be close-on-exec in the caller (pipe2 with O_CLOEXEC, or
 // open with O_CLOEXEC), so that the program holds no other process's pipe

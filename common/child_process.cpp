@@ -73,10 +73,15 @@ pid_t spawn_child(const std::string &path, const std::vector<std::string> &args,
     if (pid == 0) {
         for (int &fd : sources)
             if (fd >= 0 && fd <= 4) fd = fcntl(fd, F_DUPFD_CLOEXEC, 5);
-        if (sources[0] < 0) sources[0] = open("/dev/null", O_RDONLY | O_CLOEXEC);
-        if (sources[1] < 0) sources[1] = open("/dev/null", O_WRONLY | O_CLOEXEC);
-        if (sources[2] < 0) sources[2] = open("/dev/null", O_WRONLY | O_CLOEXEC);
-        for (int to = 0; to < 5; ++to) place(sources[to], to);
+        if (sources[0] == -1) sources[0] = open("/dev/null", O_RDONLY | O_CLOEXEC);
+        if (sources[1] == -1) sources[1] = open("/dev/null", O_WRONLY | O_CLOEXEC);
+        if (sources[2] == -1) sources[2] = open("/dev/null", O_WRONLY | O_CLOEXEC);
+        for (int to = 0; to < 5; ++to) {
+            if (sources[to] == child_fds::closed)
+                close(to);
+            else
+                place(sources[to], to);
+        }
         signal(SIGPIPE, SIG_DFL);
         signal(SIGINT, SIG_DFL);
         signal(SIGTERM, SIG_DFL);
