@@ -272,9 +272,40 @@ struct poll_entry {
     void *owner;
 };
 
+// Reads the lines that the decoders wrote while the last pass waited, before
+// any of them is fed more: a line takes its time from its decoder's read
+// position, which the next feed moves on.
+void read_ready_lines(run_state &r) {
+    std::vector<pollfd> fds;
+    std::vector<voice_chain *> voices;
+    std::vector<page_chain *> pages;
+    for (auto &c : r.set.voices)
+        if (c->meta.fd >= 0) {
+            fds.push_back({c->meta.fd, POLLIN, 0});
+            voices.push_back(c.get());
+        }
+    for (auto &p : r.set.pages)
+        if (p->pages.fd >= 0) {
+            fds.push_back({p->pages.fd, POLLIN, 0});
+            pages.push_back(p.get());
+        }
+    if (fds.empty() || poll(fds.data(), fds.size(), 0) <= 0) return;
+    for (size_t n = 0; n < fds.size(); ++n) {
+        if (!(fds[n].revents & (POLLIN | POLLHUP | POLLERR))) continue;
+        if (n < voices.size()) {
+            voice_chain &c = *voices[n];
+            read_lines(c.meta, [&](std::string_view line) { handle_meta_line(r, c, line); });
+        } else {
+            page_chain &p = *pages[n - voices.size()];
+            read_lines(p.pages, [&](std::string_view line) { handle_page_line(r, p, line); });
+        }
+    }
+}
+
 // One pass of the loop: feeds pumped, descriptors polled and served. False
 // once every pipe has closed.
 bool step(run_state &r) {
+    read_ready_lines(r);
     bool throttled = false;
     auto pump = [&](feed &f) {
         feed_pump(f);
