@@ -6,6 +6,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 
@@ -24,10 +25,15 @@ void feed_close(feed &f) {
 
 void feed_pump(feed &f) {
     if (f.fd < 0) return;
-    while (!f.queue.empty() && (f.closing || f.queue.size() >= f.chunk)) {
+    // At most one limit's worth per call. A child that reads as fast as it is
+    // fed would otherwise take the whole queue within one call, before its
+    // reports are read, and they would be stamped with a read position far
+    // past the one they were written at.
+    size_t budget = f.limit;
+    while (!f.queue.empty() && budget > 0 && (f.closing || f.queue.size() >= f.chunk)) {
         size_t unread = unread_bytes(f.fd);
         if (unread >= f.limit) return;
-        size_t n = std::min(f.queue.size(), f.limit - unread);
+        size_t n = std::min({f.queue.size(), f.limit - unread, budget});
         if (!f.closing) n -= n % f.chunk;
         if (n == 0) return;
         ssize_t done = write(f.fd, f.queue.data(), n);
@@ -39,8 +45,9 @@ void feed_pump(feed &f) {
         }
         f.queue.erase(0, static_cast<size_t>(done));
         f.written += static_cast<unsigned long long>(done);
+        budget -= static_cast<size_t>(done);
     }
-    if (f.closing) feed_close(f);
+    if (f.closing && f.queue.empty()) feed_close(f);
 }
 
 namespace {

@@ -33,7 +33,8 @@ struct feed {
 
 // Bytes of the feed the child has read.
 unsigned long long feed_consumed(const feed &f);
-// Writes what the limit allows; closes the pipe when done and closing.
+// Writes what the limit allows, at most limit bytes a call; closes the pipe
+// when done and closing.
 void feed_pump(feed &f);
 void feed_close(feed &f);
 
