@@ -17,6 +17,7 @@
 #include <cstring>
 #include <fstream>
 #include <iterator>
+#include <map>
 
 #include "testing/process.h"
 
@@ -129,6 +130,42 @@ std::string read_whole_file(const std::string &path) {
     std::ifstream in(path, std::ios::binary);
     if (!in) return "";
     return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+bool write_file(const std::string &path, const std::string &bytes) {
+    FILE *f = std::fopen(path.c_str(), "wb");
+    if (!f) return false;
+    const bool ok = std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
+    return std::fclose(f) == 0 && ok;
+}
+
+bool field(const std::string &line, const std::string &key, std::string &value) {
+    std::size_t at = 0;
+    while ((at = line.find(key + ":", at)) != std::string::npos) {
+        if (at == 0 || line[at - 1] == ';') {
+            const std::size_t from = at + key.size() + 1;
+            const std::size_t end = line.find(';', from);
+            value = line.substr(from, end == std::string::npos ? std::string::npos : end - from);
+            return true;
+        }
+        at += key.size();
+    }
+    return false;
+}
+
+long units_in_order(const std::string &received, const std::vector<std::string> &sent, std::size_t unit) {
+    std::map<std::string, std::size_t> where;
+    for (std::size_t i = 0; i < sent.size(); ++i) where.emplace(sent[i], i);
+    long matched = 0;
+    std::size_t next = 0;
+    for (std::size_t at = 0; at + unit <= received.size(); at += unit) {
+        auto found = where.find(received.substr(at, unit));
+        if (found != where.end() && found->second >= next) {
+            ++matched;
+            next = found->second + 1;
+        }
+    }
+    return matched;
 }
 
 std::string make_work_dir(const char *prefix) {

@@ -5,6 +5,7 @@
 // CPU time of every stage taken from the kernel when it ends and its peak
 // resident memory watched while it runs.
 
+#include <cstddef>
 #include <string>
 #include <vector>
 
@@ -43,6 +44,18 @@ std::string chain_text(const std::vector<chain_stage> &stages, const std::string
 
 // The whole file as bytes ("" if it cannot be read).
 std::string read_whole_file(const std::string &path);
+
+// Writes bytes to path; false if it could not be written whole.
+bool write_file(const std::string &path, const std::string &bytes);
+
+// The value of "key:" in a metadata line ("key:value;"), or false.
+bool field(const std::string &line, const std::string &key, std::string &value);
+
+// Counts the received units (unit bytes each) that match sent units in
+// order: each sent unit is taken at most once and only after the one matched
+// before it, so a unit dropped or received with errors costs exactly that
+// unit.
+long units_in_order(const std::string &received, const std::vector<std::string> &sent, std::size_t unit);
 
 // A fresh private directory under TMPDIR (or /tmp); "" on failure.
 std::string make_work_dir(const char *prefix);

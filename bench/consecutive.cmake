@@ -4,10 +4,6 @@
 # the test-signal generator's library.
 if("gen" IN_LIST ZELVANE_SUBSYSTEMS AND "dmr" IN_LIST ZELVANE_SUBSYSTEMS AND "ysf" IN_LIST ZELVANE_SUBSYSTEMS
    AND EXISTS ${CMAKE_SOURCE_DIR}/dmr/encode/CMakeLists.txt AND EXISTS ${CMAKE_SOURCE_DIR}/ysf/encode/CMakeLists.txt)
-  if(NOT TARGET zelvane_bench_chain)
-    add_library(zelvane_bench_chain STATIC ${CMAKE_CURRENT_SOURCE_DIR}/chain_pipeline.cpp)
-    target_include_directories(zelvane_bench_chain PUBLIC ${CMAKE_CURRENT_SOURCE_DIR})
-  endif()
   add_executable(consecutive_bench ${CMAKE_CURRENT_SOURCE_DIR}/consecutive_bench.cpp)
   target_link_libraries(consecutive_bench PRIVATE zelvane_bench_chain zelvane_gen)
 endif()

@@ -27,7 +27,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <map>
 #include <string>
 #include <vector>
 
@@ -173,41 +172,9 @@ void append_noise(std::vector<float> &out, long samples, uint64_t seed) {
     for (long i = 0; i < samples; ++i) out.push_back(static_cast<float>(next_gaussian(noise)));
 }
 
-bool write_file(const std::string &path, const void *data, std::size_t bytes) {
-    FILE *f = std::fopen(path.c_str(), "wb");
-    if (!f) return false;
-    const bool ok = std::fwrite(data, 1, bytes, f) == bytes;
-    return std::fclose(f) == 0 && ok;
-}
-
-// The value of "key:" in a metadata line ("key:value;"), or false.
-bool field(const std::string &line, const std::string &key, std::string &value) {
-    for (std::size_t at = 0; (at = line.find(key + ":", at)) != std::string::npos; at += key.size()) {
-        if (at != 0 && line[at - 1] != ';') continue;
-        const std::size_t from = at + key.size() + 1, end = line.find(';', from);
-        value = line.substr(from, end == std::string::npos ? std::string::npos : end - from);
-        return true;
-    }
-    return false;
-}
-
-// Received units that match sent units in order: each sent unit counts at
-// most once and only after the one matched before it.
-long units_in_order(const std::string &received, const std::vector<std::string> &sent) {
-    if (sent.empty()) return 0;
-    const std::size_t unit = sent[0].size();
-    std::map<std::string, std::size_t> where;
-    for (std::size_t i = 0; i < sent.size(); ++i) where.emplace(sent[i], i);
-    long matched = 0;
-    std::size_t next = 0;
-    for (std::size_t at = 0; at + unit <= received.size(); at += unit) {
-        const auto found = where.find(received.substr(at, unit));
-        if (found != where.end() && found->second >= next) {
-            ++matched;
-            next = found->second + 1;
-        }
-    }
-    return matched;
+// The transmission's voice units that arrived whole, in order.
+long voice_received(const std::string &voice, const transmission &t) {
+    return t.units.empty() ? 0 : units_in_order(voice, t.units, t.units[0].size());
 }
 
 // A line telling the transmission's source and target.
@@ -248,7 +215,7 @@ void run_trial(const options &o, bool dmr, int gap_ms, int trial, const std::str
     append_baseband(baseband, second.symbols, o.snr, seed + 2);
 
     const std::string input = dir + "/baseband", meta = dir + "/meta", out = dir + "/voice";
-    if (!write_file(input, baseband.data(), baseband.size() * sizeof(float))) {
+    if (!write_file(input, std::string(reinterpret_cast<const char *>(baseband.data()), baseband.size() * sizeof(float)))) {
         sum.clean = false;
         return;
     }
@@ -257,8 +224,8 @@ void run_trial(const options &o, bool dmr, int gap_ms, int trial, const std::str
     const chain_run run = run_chain(chain, input, out, "", 120);
     const std::string voice = read_whole_file(out);
     const std::string metadata = read_whole_file(meta);
-    const long first_voice = units_in_order(voice, first.units);
-    const long second_voice = units_in_order(voice, second.units);
+    const long first_voice = voice_received(voice, first);
+    const long second_voice = voice_received(voice, second);
     const bool ids = ids_reported(metadata, second);
     sum.first_voice += first_voice;
     sum.first_sent += static_cast<long>(first.units.size());

@@ -193,13 +193,6 @@ rng content_rng(const options &o, const work_item &w) {
     return rng{mix_seed(o.seed, 77, static_cast<uint64_t>(w.proto), static_cast<uint64_t>(w.index))};
 }
 
-bool write_file(const std::string &path, const std::string &bytes) {
-    FILE *f = std::fopen(path.c_str(), "wb");
-    if (!f) return false;
-    const bool ok = std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
-    return std::fclose(f) == 0 && ok;
-}
-
 std::vector<std::string> split_lines(const std::string &text) {
     std::vector<std::string> lines;
     std::size_t start = 0;
@@ -210,39 +203,6 @@ std::vector<std::string> split_lines(const std::string &text) {
         start = end + 1;
     }
     return lines;
-}
-
-// The value of "key:" in a metadata line ("key:value;"), or false.
-bool field(const std::string &line, const std::string &key, std::string &value) {
-    std::size_t at = 0;
-    while ((at = line.find(key + ":", at)) != std::string::npos) {
-        if (at == 0 || line[at - 1] == ';') {
-            const std::size_t from = at + key.size() + 1;
-            const std::size_t end = line.find(';', from);
-            value = line.substr(from, end == std::string::npos ? std::string::npos : end - from);
-            return true;
-        }
-        at += key.size();
-    }
-    return false;
-}
-
-// Counts the received units that match sent units in order: each sent unit
-// is taken at most once and only after the one matched before it, so a
-// burst dropped or received with errors costs exactly that burst.
-long units_in_order(const std::string &received, const std::vector<std::string> &sent, std::size_t unit) {
-    std::map<std::string, std::size_t> where;
-    for (std::size_t i = 0; i < sent.size(); ++i) where.emplace(sent[i], i);
-    long matched = 0;
-    std::size_t next = 0;
-    for (std::size_t at = 0; at + unit <= received.size(); at += unit) {
-        auto found = where.find(received.substr(at, unit));
-        if (found != where.end() && found->second >= next) {
-            ++matched;
-            next = found->second + 1;
-        }
-    }
-    return matched;
 }
 
 std::vector<std::string> split_units(const std::string &bytes, std::size_t unit) {
