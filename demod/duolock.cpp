@@ -3,6 +3,8 @@
 
 #include <cmath>
 
+#include "clock_step.h"
+
 namespace {
 
 constexpr double max_rate_error = 0.005;  // of the period: 5000 ppm
@@ -91,11 +93,7 @@ uint8_t take_bit(duolock_loop &l, const sample_history &h, double period) {
 
     l.previous_value = value;
     if (l.bits < 1000) ++l.bits;
-    double next = l.fraction + step;
-    if (!std::isfinite(next)) next = l.fraction + period;
-    const double whole = std::floor(next);
-    l.instant += static_cast<int64_t>(whole);
-    l.fraction = next - whole;
+    advance_clock(l.instant, l.fraction, step, period);
     return above ? 1 : 0;
 }
 

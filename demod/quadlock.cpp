@@ -3,6 +3,7 @@
 
 #include <cmath>
 
+#include "clock_step.h"
 #include "rrc_interpolator.h"
 
 namespace {
@@ -217,11 +218,7 @@ uint8_t take_symbol(quadlock_loop &l, const sample_history &h) {
     l.previous_value = value;
     l.previous_level = level;
     if (l.symbols < 1000) ++l.symbols;
-    double next = l.fraction + step;
-    if (!std::isfinite(next)) next = l.fraction + nominal_period;
-    const double whole = std::floor(next);
-    l.instant += static_cast<int64_t>(whole);
-    l.fraction = next - whole;
+    advance_clock(l.instant, l.fraction, step, nominal_period);
     return symbol_byte(level);
 }
 
