@@ -49,6 +49,7 @@
 #include <vector>
 
 #include "chain_pipeline.h"
+#include "child_process.h"
 #include "dmr_encode.h"
 #include "ysf_encode.h"
 
@@ -748,21 +749,6 @@ options parse_arguments(int argc, char **argv) {
         o.pocsag_snr_to < o.pocsag_snr_from || o.jobs < 1 || o.jobs > 2)
         usage_exit();
     return o;
-}
-
-// The program's path on PATH, or "".
-std::string find_program(const char *name) {
-    const char *path = std::getenv("PATH");
-    std::string dirs = path ? path : "/usr/bin:/bin";
-    std::size_t start = 0;
-    while (start <= dirs.size()) {
-        std::size_t end = dirs.find(':', start);
-        if (end == std::string::npos) end = dirs.size();
-        const std::string candidate = (end > start ? dirs.substr(start, end - start) : ".") + "/" + name;
-        if (access(candidate.c_str(), X_OK) == 0) return candidate;
-        start = end + 1;
-    }
-    return "";
 }
 
 // Finds the anchors and says which are missing.
