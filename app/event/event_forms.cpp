@@ -1,0 +1,244 @@
+// SPDX-License-Identifier: MIT
+#include "event_forms.h"
+
+#include <rapidjson/stringbuffer.h>
+#include <rapidjson/writer.h>
+
+#include <cstdio>
+
+#include "received_text.h"
+
+namespace {
+
+using json_writer = rapidjson::Writer<rapidjson::StringBuffer>;
+
+std::string fixed(double value, int decimals) {
+    char buffer[64];
+    std::snprintf(buffer, sizeof buffer, "%.*f", decimals, value);
+    return buffer;
+}
+
+void key(json_writer &w, const char *name) { w.Key(name); }
+
+void text(json_writer &w, const char *name, const std::string &value) {
+    w.Key(name);
+    std::string valid = as_utf8(value);
+    w.String(valid.data(), static_cast<rapidjson::SizeType>(valid.size()));
+}
+
+void integer(json_writer &w, const char *name, long long value) {
+    w.Key(name);
+    w.Int64(value);
+}
+
+// A number with a fixed count of decimals ("time":0.480), as the readable
+// lines show it.
+void decimal(json_writer &w, const char *name, double value, int decimals) {
+    w.Key(name);
+    std::string digits = fixed(value, decimals);
+    w.RawValue(digits.data(), digits.size(), rapidjson::kNumberType);
+}
+
+void dmr_keys(json_writer &w, const event &e) {
+    integer(w, "slot", e.slot);
+    text(w, "type", e.type);
+    integer(w, "source", e.source);
+    integer(w, "target", e.target);
+    if (!e.alias.empty()) text(w, "alias", e.alias);
+}
+
+void ysf_keys(json_writer &w, const event &e) {
+    text(w, "mode", e.mode);
+    text(w, "source", e.ysf_source);
+    text(w, "target", e.ysf_target);
+    text(w, "up", e.up);
+    text(w, "down", e.down);
+    if (!e.radio.empty()) text(w, "radio", e.radio);
+}
+
+void pocsag_keys(json_writer &w, const event &e) {
+    integer(w, "baud", e.baud);
+    integer(w, "address", e.address);
+    key(w, "function");
+    if (e.function >= 0)
+        w.Int(e.function);
+    else
+        w.Null();
+    text(w, "message", e.message);
+}
+
+void extra_keys(json_writer &w, const event &e) {
+    for (const event_field &f : e.extra) {
+        w.Key(f.key.c_str(), static_cast<rapidjson::SizeType>(f.key.size()));
+        switch (f.kind) {
+            case event_field::form::number:
+            case event_field::form::raw:
+                w.RawValue(f.value.data(), f.value.size(),
+                           f.kind == event_field::form::number ? rapidjson::kNumberType : rapidjson::kObjectType);
+                break;
+            case event_field::form::flag:
+                w.Bool(f.value == "true");
+                break;
+            case event_field::form::text: {
+                std::string valid = as_utf8(f.value);
+                w.String(valid.data(), static_cast<rapidjson::SizeType>(valid.size()));
+                break;
+            }
+        }
+    }
+}
+
+// The fields of a call shown on its readable line.
+std::string dmr_text(const event &e) {
+    std::string out = " slot " + std::to_string(e.slot) + "  " + event_kind_name(e.kind) + "  ";
+    out += e.type.empty() ? "call" : e.type;
+    out += " " + std::to_string(e.source);
+    if (!e.source_name.empty()) out += " (" + printable(e.source_name) + ")";
+    out += " -> " + std::to_string(e.target);
+    if (!e.target_name.empty()) out += " (" + printable(e.target_name) + ")";
+    if (!e.alias.empty()) out += "  alias \"" + printable(e.alias) + "\"";
+    return out;
+}
+
+std::string ysf_text(const event &e) {
+    std::string out = std::string("  ") + event_kind_name(e.kind) + "  ";
+    if (!e.mode.empty()) out += printable(e.mode) + " ";
+    out += printable(e.ysf_source);
+    if (!e.source_name.empty()) out += " (" + printable(e.source_name) + ")";
+    out += " -> " + printable(e.ysf_target);
+    if (!e.up.empty() || !e.down.empty()) out += "  up " + printable(e.up) + " down " + printable(e.down);
+    if (!e.radio.empty()) out += "  radio " + printable(e.radio);
+    return out;
+}
+
+std::string pocsag_text(const event &e) {
+    std::string out = " " + std::to_string(e.baud) + "  page  address " + std::to_string(e.address);
+    if (!e.name.empty()) out += " (" + printable(e.name) + ")";
+    if (e.function >= 0) out += " function " + std::to_string(e.function);
+    out += e.message.empty() ? "  (tone)" : "  \"" + printable(e.message) + "\"";
+    return out;
+}
+
+}  // namespace
+
+const char *event_kind_name(event_kind kind) {
+    switch (kind) {
+        case event_kind::call:
+            return "call";
+        case event_kind::call_end:
+            return "call-end";
+        case event_kind::page:
+            return "page";
+        case event_kind::signal:
+            return "signal";
+        case event_kind::csbk:
+            return "csbk";
+        case event_kind::data:
+            return "data";
+    }
+    return "?";
+}
+
+const char *event_protocol_name(event_protocol protocol) {
+    switch (protocol) {
+        case event_protocol::dmr:
+            return "DMR";
+        case event_protocol::ysf:
+            return "YSF";
+        case event_protocol::pocsag:
+            return "POCSAG";
+    }
+    return "?";
+}
+
+void add_number(event &e, std::string key, long long value) {
+    e.extra.push_back({std::move(key), event_field::form::number, std::to_string(value)});
+}
+
+void add_decimal(event &e, std::string key, double value, int decimals) {
+    e.extra.push_back({std::move(key), event_field::form::number, fixed(value, decimals)});
+}
+
+void add_text(event &e, std::string key, std::string value) {
+    e.extra.push_back({std::move(key), event_field::form::text, std::move(value)});
+}
+
+void add_flag(event &e, std::string key, bool value) {
+    e.extra.push_back({std::move(key), event_field::form::flag, value ? "true" : "false"});
+}
+
+const event_field *find_extra(const event &e, const std::string &key) {
+    for (const event_field &f : e.extra)
+        if (f.key == key) return &f;
+    return nullptr;
+}
+
+std::string megahertz(long long hz) {
+    std::string out = fixed(static_cast<double>(hz) / 1e6, 6);
+    while (out.size() > 2 && out.back() == '0' && out[out.size() - 5] != '.') out.pop_back();
+    return out;
+}
+
+std::string event_json(const event &e) {
+    rapidjson::StringBuffer buffer;
+    json_writer w(buffer);
+    w.StartObject();
+    text(w, "protocol", event_protocol_name(e.protocol));
+    text(w, "event", event_kind_name(e.kind));
+    decimal(w, "time", e.time, 3);
+    if (e.kind == event_kind::call || e.kind == event_kind::call_end || e.kind == event_kind::page) {
+        switch (e.protocol) {
+            case event_protocol::dmr:
+                dmr_keys(w, e);
+                break;
+            case event_protocol::ysf:
+                ysf_keys(w, e);
+                break;
+            case event_protocol::pocsag:
+                pocsag_keys(w, e);
+                break;
+        }
+    }
+    if (e.has_position) {
+        decimal(w, "lat", e.lat, 6);
+        decimal(w, "lon", e.lon, 6);
+    }
+    if (e.kind == event_kind::call_end) decimal(w, "duration", e.duration, 3);
+    if (e.frequency != 0) integer(w, "frequency", e.frequency);
+    if (e.frequencies.size() > 1) {
+        key(w, "frequencies");
+        w.StartArray();
+        for (int64_t f : e.frequencies) w.Int64(f);
+        w.EndArray();
+    }
+    if (!e.station.empty()) text(w, "station", e.station);
+    if (!e.utc.empty()) text(w, "utc", e.utc);
+    if (!e.source_name.empty()) text(w, "source_name", e.source_name);
+    if (!e.target_name.empty()) text(w, "target_name", e.target_name);
+    if (!e.name.empty()) text(w, "name", e.name);
+    if (!e.audio.empty()) text(w, "audio", e.audio);
+    extra_keys(w, e);
+    w.EndObject();
+    return std::string(buffer.GetString(), buffer.GetSize());
+}
+
+std::string event_text(const event &e) {
+    std::string out = fixed(e.time, 3);
+    if (out.size() < 9) out.insert(0, 9 - out.size(), ' ');
+    if (e.frequency != 0) out += "  " + megahertz(e.frequency);
+    out += "  ";
+    out += event_protocol_name(e.protocol);
+    if (e.kind == event_kind::call || e.kind == event_kind::call_end) {
+        out += e.protocol == event_protocol::dmr ? dmr_text(e) : ysf_text(e);
+    } else if (e.kind == event_kind::page) {
+        out += pocsag_text(e);
+    } else {
+        if (e.protocol == event_protocol::dmr && e.slot > 0 && e.kind != event_kind::signal)
+            out += " slot " + std::to_string(e.slot);
+        out += std::string("  ") + event_kind_name(e.kind);
+        if (!e.summary.empty()) out += "  " + printable(e.summary);
+    }
+    if (e.has_position) out += "  at " + fixed(e.lat, 6) + "," + fixed(e.lon, 6);
+    if (e.kind == event_kind::call_end) out += "  (" + fixed(e.duration, 1) + " s)";
+    return out + "\n";
+}
