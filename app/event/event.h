@@ -14,7 +14,9 @@
 #include <string>
 #include <vector>
 
-enum class event_kind { call, call_end, page, signal, csbk, data };
+// page_repeat: a page received again within the duplicate window; sinks
+// that report events skip it, a log counts it on the page's row.
+enum class event_kind { call, call_end, page, signal, csbk, data, page_repeat };
 enum class event_protocol { dmr, ysf, pocsag };
 
 const char *event_kind_name(event_kind kind);          // "call", "call-end", "page", ...
@@ -74,6 +76,9 @@ struct event {
     // call_end: the speech file written for the call (its file name, no
     // folder), empty when none.
     std::string audio;
+
+    // page_repeat: how often the page has now been received in all.
+    int repeats = 0;
 
     // Keys beyond the fixed ones.
     std::vector<event_field> extra;

@@ -135,6 +135,8 @@ const char *event_kind_name(event_kind kind) {
             return "csbk";
         case event_kind::data:
             return "data";
+        case event_kind::page_repeat:
+            return "page-repeat";
     }
     return "?";
 }
@@ -186,7 +188,8 @@ std::string event_json(const event &e) {
     text(w, "protocol", event_protocol_name(e.protocol));
     text(w, "event", event_kind_name(e.kind));
     decimal(w, "time", e.time, 3);
-    if (e.kind == event_kind::call || e.kind == event_kind::call_end || e.kind == event_kind::page) {
+    if (e.kind == event_kind::call || e.kind == event_kind::call_end || e.kind == event_kind::page ||
+        e.kind == event_kind::page_repeat) {
         switch (e.protocol) {
             case event_protocol::dmr:
                 dmr_keys(w, e);
@@ -217,6 +220,7 @@ std::string event_json(const event &e) {
     if (!e.target_name.empty()) text(w, "target_name", e.target_name);
     if (!e.name.empty()) text(w, "name", e.name);
     if (!e.audio.empty()) text(w, "audio", e.audio);
+    if (e.kind == event_kind::page_repeat) integer(w, "repeats", e.repeats);
     extra_keys(w, e);
     w.EndObject();
     return std::string(buffer.GetString(), buffer.GetSize());
@@ -230,7 +234,7 @@ std::string event_text(const event &e) {
     out += event_protocol_name(e.protocol);
     if (e.kind == event_kind::call || e.kind == event_kind::call_end) {
         out += e.protocol == event_protocol::dmr ? dmr_text(e) : ysf_text(e);
-    } else if (e.kind == event_kind::page) {
+    } else if (e.kind == event_kind::page || e.kind == event_kind::page_repeat) {
         out += pocsag_text(e);
     } else {
         if (e.protocol == event_protocol::dmr && e.slot > 0 && e.kind != event_kind::signal)
