@@ -189,10 +189,13 @@ int run_engine(const zelvane_options &options, const volatile std::sig_atomic_t 
         g.release(g.channel->horizon());
         progress_update(g.progress, g.frames_read);
     }
+    // A stop asked for while the input was ending is a stop all the same.
+    if (*stop) stopped = true;
     // The calls still open end here: at the end of the input, or where the
     // run was stopped.
     if (g.failure.empty() && !g.output_over) g.channel->finish();
     g.release(INFINITY);
+    progress_update(g.progress, g.frames_read);
     progress_clear(g.progress);
     for (auto &s : g.sinks) s->finish(stopped);
     for (auto &s : g.sinks)

@@ -130,11 +130,20 @@ std::string s16_bytes(const std::vector<float> &samples) {
     return as_bytes(v);
 }
 
+// A line without the wall-clock time that events of live input carry
+// (",\"utc\":\"...\""), which differs from run to run.
+std::string without_utc(std::string line) {
+    size_t at = line.find(",\"utc\":\"");
+    if (at == std::string::npos) return line;
+    size_t end = line.find('"', at + 8);
+    return end == std::string::npos ? line : line.erase(at, end + 1 - at);
+}
+
 std::vector<std::string> lines_of(const std::string &text) {
     std::vector<std::string> lines;
     size_t start = 0, nl;
     while ((nl = text.find('\n', start)) != std::string::npos) {
-        lines.push_back(text.substr(start, nl - start));
+        lines.push_back(without_utc(text.substr(start, nl - start)));
         start = nl + 1;
     }
     return lines;
@@ -165,7 +174,7 @@ void expect_composite_events(const program_result &r, const std::string &what, b
     SCOPED_TRACE(what);
     EXPECT_EQ(r.exit_code, 0) << r.err;
     EXPECT_FALSE(r.timed_out);
-    auto dmr = events_with(r.out, {"\"protocol\":\"DMR\",\"event\":\"call\"", "\"slot\":0", "\"type\":\"group\"",
+    auto dmr = events_with(r.out, {"\"protocol\":\"DMR\",\"event\":\"call\"", "\"slot\":1", "\"type\":\"group\"",
                                    "\"source\":2001,\"target\":9"});
     auto dmr_end = events_with(r.out, {"\"protocol\":\"DMR\",\"event\":\"call-end\"", "\"source\":2001"});
     auto ysf =
@@ -444,8 +453,8 @@ TEST_F(ZelvaneTest, CallsOfBothSlotsAndTheirSpeechFiles) {
         std::string audio = dir + (invert ? "/inverted" : "/normal");
         program_result r = run_program(zelvane, {"-j", "-a", audio, "-f", "f32", "-r", "48000"}, as_bytes(s));
         EXPECT_EQ(r.exit_code, 0) << r.err;
-        auto slot0 = events_with(r.out, {"\"slot\":0,\"type\":\"group\",\"source\":2001,\"target\":9"});
-        auto slot1 = events_with(r.out, {"\"slot\":1,\"type\":\"direct\",\"source\":2002,\"target\":3100"});
+        auto slot0 = events_with(r.out, {"\"slot\":1,\"type\":\"group\",\"source\":2001,\"target\":9"});
+        auto slot1 = events_with(r.out, {"\"slot\":2,\"type\":\"direct\",\"source\":2002,\"target\":3100"});
         ASSERT_EQ(slot0.size(), 2u) << r.out;  // call, call-end
         ASSERT_EQ(slot1.size(), 2u) << r.out;
         EXPECT_NE(slot0[1].find("call-end"), std::string::npos);
@@ -455,8 +464,8 @@ TEST_F(ZelvaneTest, CallsOfBothSlotsAndTheirSpeechFiles) {
 
         std::vector<std::string> files = files_in(audio);
         ASSERT_EQ(files.size(), 3u) << r.out;
-        EXPECT_NE(files[0].find("-DMR-slot0-2001-to-9.wav"), std::string::npos) << files[0];
-        EXPECT_NE(files[1].find("-DMR-slot1-2002-to-3100.wav"), std::string::npos) << files[1];
+        EXPECT_NE(files[0].find("-DMR-slot1-2001-to-9.wav"), std::string::npos) << files[0];
+        EXPECT_NE(files[1].find("-DMR-slot2-2002-to-3100.wav"), std::string::npos) << files[1];
         EXPECT_NE(files[2].find("-YSF-N0CALL-to-ALL.wav"), std::string::npos) << files[2];
         for (const std::string &f : files) expect_whole_speech_file(audio + "/" + f);
         // A superframe carries 6 bursts of three 20 ms frames: slot 0's three
@@ -489,17 +498,18 @@ std::string read_until(running_program &p, const std::string &needle, int timeou
     return out;
 }
 
-// Ctrl-C in the middle of a call read from a pipe: the call ends, every child
-// is gone, the speech file is whole, and the status tells of the interrupt.
+// Ctrl-C in the middle of a call read from a pipe: the call ends, the speech
+// file is whole, and the status tells of the interrupt. The decoders run
+// inside zelvane: there is no child process to end or to lose.
 TEST_F(ZelvaneTest, InterruptEndsChildrenAndLeavesWholeFiles) {
     std::vector<float> call = airmint({"--source", "2001", "--target", "9", "--superframes", "20"});
     running_program p = start_program(zelvane, {"-j", "-a", dir, "-f", "f32", "-r", "48000"});
     // Half the call, and the pipe stays open as a receiver's would.
     ASSERT_TRUE(write_input(p, as_bytes(std::vector<float>(call.begin(), call.begin() + call.size() / 2))));
-    std::string out = read_until(p, "\"target\":9}\n", 20000);
+    std::string out = read_until(p, "\"target\":9", 20000);
     ASSERT_NE(out.find("\"source\":2001"), std::string::npos) << out;
     std::vector<pid_t> children = children_of(p.pid);
-    EXPECT_GE(children.size(), 10u);
+    EXPECT_EQ(children.size(), 0u);
     usleep(300000);  // let some speech reach the file
     kill(p.pid, SIGINT);
     // finish_program closes standard input only after the signal: the end
@@ -608,7 +618,7 @@ TEST_F(ZelvaneTest, ProtocolSelectionAndReadableLines) {
     // The readable form of each kind of event (their order is checked with
     // the input forms).
     EXPECT_GE(lines_of(voice.out).size(), 4u) << voice.out;
-    for (const char *line : {"  DMR slot 0  call  group 2001 -> 9\n", "  DMR slot 0  call-end  group 2001 -> 9  (",
+    for (const char *line : {"  DMR slot 1  call  group 2001 -> 9\n", "  DMR slot 1  call-end  group 2001 -> 9  (",
                              "  YSF  call  DN N0CALL -> ALL\n", "  YSF  call-end  DN N0CALL -> ALL"})
         EXPECT_NE(voice.out.find(line), std::string::npos) << line << " in\n" << voice.out;
     EXPECT_EQ(voice.out.find("POCSAG"), std::string::npos);
@@ -653,7 +663,7 @@ TEST_F(ZelvaneTest, CallUpdatesWithAliasAndPosition) {
         program_result r = run_program(zelvane, {"-j", path, "-f", "f32", "-r", "48000"}, as_bytes(s));
         std::vector<std::string> lines = lines_of(r.out);
         ASSERT_EQ(lines.size(), 4u) << r.out;
-        const char *head = "\"slot\":0,\"type\":\"group\",\"source\":2001,\"target\":9";
+        const char *head = "\"slot\":1,\"type\":\"group\",\"source\":2001,\"target\":9";
         EXPECT_NE(lines[0].find(std::string("\"event\":\"call\"") + ",\"time\":"), std::string::npos);
         EXPECT_NE(lines[0].find(std::string(head) + "}"), std::string::npos) << lines[0];
         EXPECT_NE(lines[1].find(std::string(head) + ",\"alias\":\"Anna; DL1ABC\"}"), std::string::npos) << lines[1];

@@ -56,11 +56,14 @@ bool source_known(const event &e) {
     return e.protocol == event_protocol::dmr ? e.source != 0 : !e.ysf_source.empty();
 }
 
-// Every System Fusion field of a first event has arrived.
-bool complete(const event &e) {
-    return e.protocol == event_protocol::dmr ||
-           (!e.ysf_source.empty() && !e.ysf_target.empty() && !e.up.empty() && !e.down.empty());
+// The System Fusion fields of a line, as bits of call_tracker::arrived.
+unsigned fields_arrived(const line_fields &fields) {
+    return (has_field(fields, "target") ? 1u : 0u) | (has_field(fields, "down") ? 2u : 0u) |
+           (has_field(fields, "up") ? 4u : 0u);
 }
+
+// Every field of a first event has arrived.
+bool complete(const call_tracker &t) { return t.protocol == event_protocol::dmr || t.arrived == 7u; }
 
 bool same_call(const event &a, const event &b) {
     return a.type == b.type && a.source == b.source && a.target == b.target && a.alias == b.alias && a.mode == b.mode &&
@@ -135,6 +138,7 @@ std::vector<event> track_line(call_tracker &tracker, std::string_view line, doub
         tracker.announced = false;
         tracker.first_line = time;
         tracker.current = call;
+        tracker.arrived = 0;
     } else if (!tracker.announced) {
         tracker.current = call;
     } else {
@@ -143,7 +147,8 @@ std::vector<event> track_line(call_tracker &tracker, std::string_view line, doub
         tracker.current = call;
         return {call};
     }
-    if (complete(tracker.current)) return {announce(tracker, time)};
+    tracker.arrived |= fields_arrived(fields);
+    if (complete(tracker)) return {announce(tracker, time)};
     return {};
 }
 

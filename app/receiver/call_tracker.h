@@ -22,6 +22,9 @@ struct call_tracker {
     bool active = false;         // a call is being followed (announced or not)
     bool announced = false;      // its first event has been given
     event current;               // the call as last reported (or to be announced)
+    // System Fusion: which of target, down and up link have arrived (bits
+    // 0, 1, 2), blank or not, since the call's first line.
+    unsigned arrived = 0;
     double started = 0;          // time of the call's first event
     double first_line = 0;       // time of the first line naming the call
     double last_line = 0;        // time of its latest line
