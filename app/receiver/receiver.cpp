@@ -77,6 +77,7 @@ struct decoder_ref {
     voice_path *voice = nullptr;
     voice_decoder *decoder = nullptr;
     page_path *page = nullptr;
+    std::string name;  // for the tap
 };
 
 }  // namespace
@@ -298,8 +299,9 @@ bool add_voice_decoder(receiver_state &r, voice_path &v, event_protocol protocol
     auto d = std::make_unique<voice_decoder>();
     d->protocol = protocol;
     const int id = static_cast<int>(r.refs.size());
-    bool ok = protocol == event_protocol::dmr ? dmr_decoder_init(d->dmr, &r, id, r.settings.speech, slot_only)
-                                              : ysf_decoder_init(d->ysf, &r, id, r.settings.speech);
+    const bool voice = r.settings.speech || r.settings.tap;
+    bool ok = protocol == event_protocol::dmr ? dmr_decoder_init(d->dmr, &r, id, voice, slot_only)
+                                              : ysf_decoder_init(d->ysf, &r, id, voice);
     for (int slot = 0; slot < (protocol == event_protocol::dmr ? 2 : 1); ++slot) {
         if (slot_only >= 0 && slot != slot_only) continue;
         tracked_call call;
@@ -307,7 +309,10 @@ bool add_voice_decoder(receiver_state &r, voice_path &v, event_protocol protocol
         call.tracker.slot = slot;
         d->calls.push_back(std::move(call));
     }
-    r.refs.push_back({&v, d.get(), nullptr});
+    std::string name = protocol == event_protocol::dmr ? "dmr" : "ysf";
+    if (slot_only >= 0) name += std::to_string(slot_only + 1);
+    if (v.inverted) name += "-i";
+    r.refs.push_back({&v, d.get(), nullptr, name});
     v.decoders.push_back(std::move(d));
     return ok;
 }
@@ -349,7 +354,8 @@ bool build(receiver_state &r) {
             p->stream = !o.exact || baud == 1200 ? 0 : baud == 512 ? 1 : 2;
             bit_demodulator_init(p->demod, o.exact, baud, inverted);
             ok = ok && page_decoder_init(p->decoder, &r, static_cast<int>(r.refs.size()));
-            r.refs.push_back({nullptr, nullptr, p.get()});
+            r.refs.push_back(
+                {nullptr, nullptr, p.get(), "pocsag" + std::to_string(baud) + (inverted ? "-i" : "")});
             r.pages.push_back(std::move(p));
         }
     }
@@ -361,6 +367,7 @@ bool build(receiver_state &r) {
 void receiver_state::line(int decoder, const char *text, size_t size) {
     const decoder_ref &ref = refs[static_cast<size_t>(decoder)];
     std::string_view line(text, size);
+    if (settings.tap) settings.tap->line(ref.name, line);
     if (ref.page) {
         if (auto page = parse_page_line(line, ref.page->baud, now)) emit(std::move(*page));
         return;
@@ -370,7 +377,8 @@ void receiver_state::line(int decoder, const char *text, size_t size) {
 
 void receiver_state::voice(int decoder, const uint8_t *unit, size_t size) {
     const decoder_ref &ref = refs[static_cast<size_t>(decoder)];
-    if (!ref.decoder || ref.decoder->calls.empty()) return;
+    if (settings.tap) settings.tap->voice(ref.name, unit, size);
+    if (!settings.speech || !ref.decoder || ref.decoder->calls.empty()) return;
     voice_decoder &d = *ref.decoder;
     // A decoder with speech follows one slot (DMR) or the channel: its one tracker.
     tracked_call &call = d.calls.front();

@@ -20,15 +20,29 @@
 
 #include <cstdint>
 #include <memory>
+#include <string>
+#include <string_view>
 #include <vector>
 
 #include "event.h"
+
+// Everything the decoders write, as they write it, for a caller that
+// compares it with the receiving programs' own output: each metadata line
+// or page line (without newline) and each voice unit, by decoder name
+// ("dmr", "ysf", "pocsag1200", with "-i" for the inverted polarity; "dmr1"
+// and "dmr2" for the one-slot decoders of speech).
+struct receiver_tap {
+    virtual ~receiver_tap() = default;
+    virtual void line(const std::string &decoder, std::string_view line) = 0;
+    virtual void voice(const std::string &decoder, const uint8_t *unit, size_t size) = 0;
+};
 
 struct receiver_settings {
     bool dmr = true, ysf = true, pocsag = true;
     bool exact = false;      // the exact slicers instead of the tracking demodulators
     bool speech = false;     // synthesise the speech of the calls shown
     int64_t frequency = 0;   // the channel's centre (Hz), 0 for one narrowband input
+    receiver_tap *tap = nullptr;  // sees every line and voice unit (voice units are then captured always)
 };
 
 // What a receiver reports: an event, or a piece of a call's speech (8000/s).

@@ -199,6 +199,7 @@ TEST(PageMerge, CopiesWithinASecondRepeatsWithinTheWindow) {
 
 TEST(ReceivedText, EscapesOfTheDecodersUndoneOthersKept) {
     EXPECT_EQ(unescape_received("a\\x3Bb\\x0A\\x0d\\x1B"), "a;b\n\r\x1b");
+    EXPECT_EQ(unescape_received("C:\\x5Cx0A"), "C:\\x0A");  // an escaped backslash, then text
     EXPECT_EQ(unescape_received("\\x41\\x4\\"), "\\x41\\x4\\");  // not an escape the decoders write
     EXPECT_EQ(trim_trailing_spaces("N0CALL    "), "N0CALL");
     EXPECT_EQ(event_text(*parse_page_line("address:1;message:\x1b[2J", 1200, 0)).find('\x1b'), std::string::npos);
