@@ -152,6 +152,10 @@ std::vector<event> track_line(call_tracker &tracker, std::string_view line, doub
     return {};
 }
 
+void track_alive(call_tracker &tracker, double time) {
+    if (tracker.active && time > tracker.last_line) tracker.last_line = time;
+}
+
 std::vector<event> track_time(call_tracker &tracker, double time, bool force) {
     if (!tracker.active) return {};
     std::vector<event> out;

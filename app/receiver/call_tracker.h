@@ -41,6 +41,10 @@ inline constexpr double ysf_superframe_seconds = 0.8;
 // lines of another slot than the tracker's are ignored.
 std::vector<event> track_line(call_tracker &tracker, std::string_view line, double time);
 
+// The call's decoder still follows it at time (between its lines): its
+// silence starts later.
+void track_alive(call_tracker &tracker, double time);
+
 // What time alone decides: a System Fusion call announced once a superframe
 // has passed since its source arrived, and a call ended once its line stream
 // has been silent for call_silence_seconds (or unconditionally with force,

@@ -169,6 +169,10 @@ void present(receiver_state &r, voice_path &v, voice_decoder &d, tracked_call &c
         e.call_id = call.call_id;
         r.emit(std::move(e));
         if (starts) {
+            // Each call is spoken from a fresh vocoder and band-pass, so that
+            // nothing of the call before rings into its file.
+            call.speech.vocoder.reset();
+            call.speech.band = speech_band_state{};
             while (!call.speech.pending.empty()) {
                 speak(r, d, call, call.speech.pending.front());
                 call.speech.pending.pop_front();
@@ -211,13 +215,28 @@ void feed_blocks(std::vector<uint8_t> &queue, bool last, Feed &&feed) {
     queue.erase(queue.begin(), queue.begin() + static_cast<long>(at));
 }
 
-void decode_symbols(voice_path &v, bool last) {
+// The decoders send a line only when what they know changes: a long call
+// with nothing new says nothing between its header and its terminator. A
+// call stays alive while its decoder follows it: a DMR slot in voice mode on
+// a synchronised channel, a System Fusion decoder in sync.
+void keep_alive(voice_decoder &d, double now) {
+    for (tracked_call &call : d.calls) {
+        const bool following =
+            d.protocol == event_protocol::dmr
+                ? d.dmr.state->synchronised && d.dmr.state->slot_mode[call.tracker.slot] == slot_mode_voice
+                : d.ysf.state->synced;
+        if (following) track_alive(call.tracker, now);
+    }
+}
+
+void decode_symbols(receiver_state &r, voice_path &v, bool last) {
     feed_blocks(v.symbols, last, [&](const uint8_t *symbols, size_t count) {
         for (auto &d : v.decoders) {
             if (d->protocol == event_protocol::dmr)
                 dmr_decoder_block(d->dmr, symbols, count);
             else
                 ysf_decoder_block(d->ysf, symbols, count);
+            keep_alive(*d, r.now);
         }
     });
 }
@@ -233,7 +252,7 @@ void voice_block(receiver_state &r, const float *block, int32_t count, bool last
     for (auto &v : r.voices) {
         int32_t made = symbol_demodulator_block(v->demod, block, count, out);
         v->symbols.insert(v->symbols.end(), out, out + made);
-        decode_symbols(*v, last);
+        decode_symbols(r, *v, last);
     }
 }
 
