@@ -10,9 +10,10 @@
 // inverse FFT, which is the filter and the decimation by N/L in one step.
 // N/L is the capture rate over the channel rate, so any rational ratio works:
 // 2.4 MS/s gives N/L = 50, 2.048 MS/s 128/3, 1 MS/s 125/6, all straight to
-// 48000/s. A rate whose ratio to 48000 has no small denominator (or that is
-// not whole hertz) is taken to the nearest channel rate Fc = rate/D above
-// 48 kHz, D whole, and libsoxr brings each channel from Fc to 48000.
+// 48000/s; any whole rate whose ratio to 48000 has a denominator up to 64
+// goes so. Another rate (1234567, or one not in whole hertz) is taken to
+// the nearest channel rate Fc = rate/D at or above 48 kHz, D whole, and
+// libsoxr brings each channel from Fc to 48000 (costing about as much again).
 // Blocks go forward H capture samples at a time whatever the caller feeds, so
 // the output does not depend on the input block sizes, and FFTW plans are
 // made by estimate, never by timing, so the output is the same on every run.
@@ -39,7 +40,7 @@
 struct channelizer_settings {
     double rate = 0;                  // capture rate, complex samples per second
     long long center = 0;             // Hz
-    std::vector<long long> channels;  // Hz, each within rate/2 - 7.6 kHz of the centre
+    std::vector<long long> channels;  // Hz, each within rate/2 of the centre (frequency.h keeps to the clean part)
     double ppm = 0;                   // capture clock error, parts per million (+: the crystal runs fast)
 };
 
@@ -53,7 +54,8 @@ class channelizer {
     channelizer &operator=(const channelizer &) = delete;
 
     // Prepares the channelizer; false with a one-line reason for a rate out
-    // of 240 kHz..20 MS/s, no channel, or a channel too near the band's edge.
+    // of 240 kHz..20 MS/s, no channel, a channel outside the capture (more than
+    // rate/2 from the centre) or a --ppm beyond +-1000.
     bool open(const channelizer_settings &settings, std::string &error);
 
     // Takes frames interleaved I/Q capture samples (non-finite ones count as

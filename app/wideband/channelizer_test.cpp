@@ -222,8 +222,8 @@ TEST(Channelizer, EveryRateComesToFortyEightKilohertz) {
     struct row {
         double rate;
         double channel_rate;
-    } rows[] = {{240000, 48000},  {1000000, 48000},          {2048000, 48000},          {2400000, 48000},
-                {3200000, 48000}, {2300000, 2300000.0 / 47}, {1234567, 1234567.0 / 25}, {2400000.5, 2400000.5 / 50}};
+    } rows[] = {{240000, 48000},  {1000000, 48000}, {2048000, 48000},          {2400000, 48000},
+                {3200000, 48000}, {2300000, 48000}, {1234567, 1234567.0 / 25}, {2400000.5, 2400000.5 / 50}};
     for (const row &r : rows) {
         const long long center = 100000000;
         long long reach = static_cast<long long>(r.rate * 0.4) / 12500 * 12500;
@@ -291,9 +291,12 @@ TEST(Channelizer, RefusesWhatItCannotDo) {
         channelizer_settings settings;
         const char *says;
     } rows[] = {
-        {{200000, 100000000, {100000000}, 0}, "rate"},    {{25e6, 100000000, {100000000}, 0}, "rate"},
-        {{NAN, 100000000, {100000000}, 0}, "rate"},       {{2400000, 100000000, {}, 0}, "no channel"},
-        {{2400000, 100000000, {101192500}, 0}, "edge"},   {{2400000, 100000000, {98807500}, 0}, "edge"},
+        {{200000, 100000000, {100000000}, 0}, "rate"},
+        {{25e6, 100000000, {100000000}, 0}, "rate"},
+        {{NAN, 100000000, {100000000}, 0}, "rate"},
+        {{2400000, 100000000, {}, 0}, "no channel"},
+        {{2400000, 100000000, {101200001}, 0}, "outside the capture"},
+        {{2400000, 100000000, {98799999}, 0}, "outside the capture"},
         {{2400000, 100000000, {100000000}, 5000}, "ppm"},
     };
     for (const row &r : rows) {
@@ -302,10 +305,10 @@ TEST(Channelizer, RefusesWhatItCannotDo) {
         EXPECT_FALSE(c.open(r.settings, error)) << r.says;
         EXPECT_NE(error.find(r.says), std::string::npos) << error;
     }
-    // The last channel that fits.
+    // The last channels that fit.
     channelizer c;
     std::string error;
-    EXPECT_TRUE(c.open({2400000, 100000000, {101192400, 98807600}, 0}, error)) << error;
+    EXPECT_TRUE(c.open({2400000, 100000000, {101200000, 98800000}, 0}, error)) << error;
 }
 
 // The events zelvane's narrowband path gives on a channel's discriminator
