@@ -245,7 +245,8 @@ void audio_sink::open_file(call &c) {
         }
         c.file = sf;
         c.fd = fd;
-        c.stem = candidate;
+        c.stem = stem;
+        c.number = n;
         c.part = part;
         return;
     }
@@ -321,7 +322,7 @@ std::string audio_sink::close_file(call &c) {
         return "";
     }
     std::string name;
-    for (int n = 1; n <= name_tries; ++n) {
+    for (int n = c.number; n <= c.number + name_tries; ++n) {
         // The name chosen when the file was made, or the next free one when
         // another file took it meanwhile.
         std::string stem = n == 1 ? c.stem : c.stem + "-" + std::to_string(n);

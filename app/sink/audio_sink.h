@@ -65,7 +65,8 @@ class audio_sink : public event_sink {
         call_record record;
         void *file = nullptr;  // SNDFILE
         int fd = -1;
-        std::string stem, part;
+        std::string stem, part;     // the call's name (without number) and its temporary file
+        int number = 1;             // 1, or the n of "NAME-n" that told it apart
         long long data_offset = 0;  // WAV: where the samples start
         bool tried = false;         // the file was created (or could not be)
         bool broken = false;        // a write failed
