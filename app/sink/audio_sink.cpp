@@ -267,6 +267,7 @@ void audio_sink::take(event &e) {
     auto found = calls_.find(e.call_id);
     if (found == calls_.end()) {
         if (e.kind == event_kind::call_end) return;  // a call begun before this sink
+        if (calls_.size() >= 4 * open_call_limit) return;  // calls that never end: not followed
         found = calls_.emplace(e.call_id, call{}).first;
         found->second.record.audio_format = options_.format;
     }

@@ -55,25 +55,35 @@ void quality(json_writer &w, const event &end, const char *name) {
 }  // namespace
 
 void call_record_take(call_record &record, const event &e) {
-    if (record.turns.empty()) record.first = e;
+    const bool first = record.turns.empty();
+    if (first) record.first = e;
     record.last = e;
     record.stop = std::max(record.stop, e.time);
-    if (record.turns.empty() || !same_talker(record.turns.back(), e)) {
-        call_record::turn t;
-        t.time = e.time;
-        t.utc = e.utc;
-        t.source = e.source;
-        t.ysf_source = e.ysf_source;
-        record.turns.push_back(std::move(t));
+    if (first || (e.kind == event_kind::call && !same_talker(record.talking, e))) {
+        record.talking = call_record::turn{};
+        record.talking.time = e.time;
+        record.talking.utc = e.utc;
+        record.talking.source = e.source;
+        record.talking.ysf_source = e.ysf_source;
+        record.talking_kept = record.turns.size() < call_record::kept;
+        if (record.talking_kept)
+            record.turns.push_back(record.talking);
+        else
+            ++record.turns_left_out;
     }
     // A talker alias and a name may come with a later update of the turn.
-    call_record::turn &now = record.turns.back();
-    if (!e.source_name.empty()) now.source_name = e.source_name;
-    if (!e.alias.empty()) now.alias = e.alias;
+    if (record.talking_kept && same_talker(record.talking, e)) {
+        call_record::turn &now = record.turns.back();
+        if (!e.source_name.empty()) now.source_name = e.source_name;
+        if (!e.alias.empty()) now.alias = e.alias;
+    }
     if (e.has_position) {
         const auto &p = record.positions;
-        if (p.empty() || p.back().lat != e.lat || p.back().lon != e.lon)
+        if (!p.empty() && p.back().lat == e.lat && p.back().lon == e.lon) return;
+        if (p.size() < call_record::kept)
             record.positions.push_back({e.time, e.lat, e.lon});
+        else
+            ++record.positions_left_out;
     }
 }
 
@@ -148,6 +158,8 @@ std::string sidecar_json(const call_record &r) {
         w.EndObject();
     }
     w.EndArray();
+    if (r.turns_left_out > 0) integer(w, "sources_left_out", r.turns_left_out);
+    if (r.positions_left_out > 0) integer(w, "positions_left_out", r.positions_left_out);
 
     // The call-end's own duration where the call ended, else what the input
     // showed of it.

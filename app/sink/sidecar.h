@@ -24,12 +24,19 @@ struct call_record {
         std::string source_name, alias;
     };
     std::vector<turn> turns;
+    turn talking;               // the talker now
+    bool talking_kept = false;  // ... is turns.back()
 
     struct position {
         double time = 0;
         double lat = 0, lon = 0;
     };
     std::vector<position> positions;
+
+    // At most this many turns and positions are kept (a stream of updates
+    // from ever new sources must not grow without bound); the rest counted.
+    static constexpr size_t kept = 500;
+    long long turns_left_out = 0, positions_left_out = 0;
 
     double stop = 0;  // input seconds at the end
     std::string audio, audio_format;

@@ -106,3 +106,26 @@ TEST(Sidecar, InterruptedSystemFusionCall) {
     EXPECT_TRUE(d["interrupted"].GetBool());
     EXPECT_FALSE(d.HasMember("voice_frames"));
 }
+
+// A hostile stream of updates from ever other talkers and places keeps
+// the record bounded and says what it left out.
+TEST(Sidecar, EndlessTurnsAreBounded) {
+    call_record r;
+    event e;
+    for (int k = 0; k < 2000; ++k) {
+        e.time = k, e.source = k % 2 ? 1 : 2, e.has_position = true, e.lat = k * 0.001, e.lon = 1;
+        e.alias = "talker " + std::to_string(k);
+        call_record_take(r, e);
+    }
+    EXPECT_EQ(r.turns.size(), call_record::kept);
+    EXPECT_EQ(r.positions.size(), call_record::kept);
+    EXPECT_EQ(r.turns.back().alias, "talker " + std::to_string(call_record::kept - 1));  // not a later talker's
+    r.audio_cut = true;
+    rapidjson::Document d;
+    d.Parse(sidecar_json(r).c_str());
+    ASSERT_FALSE(d.HasParseError());
+    EXPECT_EQ(d["sources"].Size(), call_record::kept);
+    EXPECT_EQ(d["sources_left_out"].GetInt(), 2000 - static_cast<int>(call_record::kept));
+    EXPECT_EQ(d["positions_left_out"].GetInt(), 2000 - static_cast<int>(call_record::kept));
+    EXPECT_TRUE(d["audio_cut"].GetBool());
+}
