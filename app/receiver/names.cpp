@@ -207,6 +207,14 @@ bool load_names(const std::string &path, name_table &table, std::vector<std::str
     return true;
 }
 
+bool load_name_tables(const std::string &talkgroups, const std::string &radio_ids, const std::string &capcodes,
+                      name_tables &tables, std::vector<std::string> &warnings, std::string &error) {
+    for (auto [path, table] : {std::pair{&talkgroups, &tables.talkgroups}, std::pair{&radio_ids, &tables.radio_ids},
+                               std::pair{&capcodes, &tables.capcodes}})
+        if (!path->empty() && !load_names(*path, *table, warnings, error)) return false;
+    return true;
+}
+
 void apply_names(const name_tables &tables, event &e) {
     const auto by_id = [](const name_table &t, long id, std::string &out) {
         auto found = t.by_id.find(id);

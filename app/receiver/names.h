@@ -39,6 +39,11 @@ name_table parse_names(std::string_view text, const std::string &label, std::vec
 // cannot be read; warnings as parse_names gives them.
 bool load_names(const std::string &path, name_table &table, std::vector<std::string> &warnings, std::string &error);
 
+// The three lists of --talkgroups, --radio-ids and --capcodes (an empty
+// path: no list). False with a one-line reason when one cannot be read.
+bool load_name_tables(const std::string &talkgroups, const std::string &radio_ids, const std::string &capcodes,
+                      name_tables &tables, std::vector<std::string> &warnings, std::string &error);
+
 // Fills the names of e from the tables where they match: a DMR source from
 // the radio ids, a group target from the talkgroups, a direct target from
 // the radio ids; a System Fusion source by call sign from the radio ids; a

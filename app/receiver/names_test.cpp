@@ -65,6 +65,18 @@ TEST(Names, PlainAndRadioIdLayoutsFromFiles) {
 
     EXPECT_FALSE(load_names("/nonexistent/talkgroups.csv", t, warnings, error));
     EXPECT_NE(error.find("cannot read '/nonexistent/talkgroups.csv'"), std::string::npos) << error;
+
+    // The three lists of the options at once; a list left out stays empty.
+    std::string groups = temp_file("9,Local\n"), pagers = temp_file("1234567,Fire\n");
+    name_tables tables;
+    ASSERT_TRUE(load_name_tables(groups, "", pagers, tables, warnings, error)) << error;
+    EXPECT_EQ(name_of(tables.talkgroups, 9), "Local");
+    EXPECT_EQ(name_of(tables.capcodes, 1234567), "Fire");
+    EXPECT_TRUE(tables.radio_ids.by_id.empty());
+    EXPECT_FALSE(load_name_tables(groups, "/nonexistent/ids.csv", "", tables, warnings, error));
+    EXPECT_NE(error.find("'/nonexistent/ids.csv'"), std::string::npos) << error;
+    unlink(groups.c_str());
+    unlink(pagers.c_str());
 }
 
 // Bad lines get one warning each naming file and line, and the rest loads;
