@@ -182,6 +182,12 @@ bool audio_sink::exists(const std::string &name) const {
     return fstatat(dir_, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 || errno != ENOENT;
 }
 
+// The sidecar's name or its temporary name (left by a run that was killed)
+// is taken.
+bool audio_sink::sidecar_taken(const std::string &stem) const {
+    return exists(stem + ".json") || exists("." + stem + ".json.part");
+}
+
 // Renames part to name unless name exists (a file, a symlink, anything):
 // renameat2's RENAME_NOREPLACE, or a hard link where the file system lacks
 // it. False with errno EEXIST when the name is taken.
@@ -213,7 +219,7 @@ void audio_sink::open_file(call &c) {
     const std::string stem = file_stem(template_, c.record.first);
     for (int n = 1; n <= name_tries; ++n) {
         std::string candidate = n == 1 ? stem : stem + "-" + std::to_string(n);
-        if (exists(candidate + "." + extension_) || (options_.sidecars && exists(candidate + ".json"))) continue;
+        if (exists(candidate + "." + extension_) || (options_.sidecars && sidecar_taken(candidate))) continue;
         std::string part = "." + candidate + "." + extension_ + ".part";
         int fd = openat(dir_, part.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
         if (fd < 0) {
@@ -266,7 +272,7 @@ void audio_sink::take(event &e) {
         return;
     auto found = calls_.find(e.call_id);
     if (found == calls_.end()) {
-        if (e.kind == event_kind::call_end) return;  // a call begun before this sink
+        if (e.kind == event_kind::call_end) return;        // a call begun before this sink
         if (calls_.size() >= 4 * open_call_limit) return;  // calls that never end: not followed
         found = calls_.emplace(e.call_id, call{}).first;
         found->second.record.audio_format = options_.format;
@@ -327,7 +333,7 @@ std::string audio_sink::close_file(call &c) {
         // The name chosen when the file was made, or the next free one when
         // another file took it meanwhile.
         std::string stem = n == 1 ? c.stem : c.stem + "-" + std::to_string(n);
-        if (options_.sidecars && exists(stem + ".json")) continue;
+        if (options_.sidecars && sidecar_taken(stem)) continue;
         if (place(c.part, stem + "." + extension_)) {
             name = stem;
             break;

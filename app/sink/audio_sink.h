@@ -77,6 +77,7 @@ class audio_sink : public event_sink {
     std::string close_file(call &c);
     void failure(const std::string &what, int error_number);
     bool exists(const std::string &name) const;
+    bool sidecar_taken(const std::string &stem) const;
     bool place(const std::string &part, const std::string &name);
     void write_sidecar(call &c, const std::string &audio);
 

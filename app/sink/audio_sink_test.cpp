@@ -238,22 +238,24 @@ TEST_F(AudioSinkTest, ExistingNamesAndPlantedSymlinks) {
     fs::create_symlink(outside + "/precious", dir + "/" + name + "-2.wav");
     fs::create_symlink(outside + "/victim", dir + "/" + name + "-3.json");
     std::ofstream(dir + "/" + name + "-4.wav") << "keep me";
+    std::ofstream(dir + "/." + name + "-5.json.part") << "left by a run that was killed";
     make();
 
     event e = dmr_call(1, 0.48, 2001, 9);
     sink->take(e);
     talk(1, 1000);
     // Planted while the call runs, under the name it was to get.
-    fs::create_symlink(outside + "/late", dir + "/" + name + "-5.wav");
+    fs::create_symlink(outside + "/late", dir + "/" + name + "-6.wav");
     event end = ended(e, 1);
     sink->take(end);
-    EXPECT_EQ(end.audio, name + "-6.wav");
+    EXPECT_EQ(end.audio, name + "-7.wav");
     EXPECT_EQ(whole_wav(dir + "/" + end.audio), tone(1000));
-    EXPECT_STREQ(sidecar(dir + "/" + name + "-6.json")["audio"].GetString(), (name + "-6.wav").c_str());
+    EXPECT_STREQ(sidecar(dir + "/" + name + "-7.json")["audio"].GetString(), (name + "-7.wav").c_str());
     EXPECT_EQ(files(outside), std::vector<std::string>{"precious"});
     EXPECT_EQ(read_all(outside + "/precious"), "precious");
     EXPECT_EQ(read_all(dir + "/" + name + "-4.wav"), "keep me");
-    for (const char *link : {".wav.part", "-2.wav", "-3.json", "-5.wav"})
+    EXPECT_EQ(read_all(dir + "/." + name + "-5.json.part"), "left by a run that was killed");
+    for (const char *link : {".wav.part", "-2.wav", "-3.json", "-6.wav"})
         EXPECT_TRUE(fs::is_symlink(dir + "/" + (link[0] == '.' ? "." + name + link : name + link))) << link;
 
     // A second call of the same name while the first is being written.
