@@ -92,14 +92,13 @@ void trim_wav(int fd, long long data_offset, long long samples) {
 long long frames_on_disk(int dir, const std::string &part) {
     int fd = openat(dir, part.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
     if (fd < 0) return -1;
+    // The descriptor stays ours (libsndfile would close it on a failed open
+    // too, and we must not close it twice).
     SF_INFO info{};
-    SNDFILE *sf = sf_open_fd(fd, SFM_READ, &info, SF_TRUE);
-    if (!sf) {
-        close(fd);
-        return -1;
-    }
-    long long frames = info.frames;
-    sf_close(sf);
+    SNDFILE *sf = sf_open_fd(fd, SFM_READ, &info, SF_FALSE);
+    long long frames = sf ? info.frames : -1;
+    if (sf) sf_close(sf);
+    close(fd);
     return frames;
 }
 
@@ -230,16 +229,14 @@ void audio_sink::open_file(call &c) {
         }
         SF_INFO info = speech_info(format_);
         errno = 0;
-        SNDFILE *sf = sf_open_fd(fd, SFM_WRITE, &info, SF_TRUE);
+        SNDFILE *sf = sf_open_fd(fd, SFM_WRITE, &info, SF_FALSE);  // the descriptor stays ours
         struct stat st {};
         if (!sf || fstat(fd, &st) != 0 || ((format_ & SF_FORMAT_TYPEMASK) == SF_FORMAT_WAV && st.st_size == 0)) {
             // A full disk takes even the header: no 0-byte file is left.
             int why = errno;
             std::string reason = sf ? "" : std::string(" (") + sf_strerror(nullptr) + ")";
-            if (sf)
-                sf_close(sf);
-            else
-                close(fd);
+            if (sf) sf_close(sf);
+            close(fd);
             unlinkat(dir_, part.c_str(), 0);
             failure("cannot write '" + options_.folder + "/" + part + "'" + reason, why);
             ++lost_;
@@ -311,6 +308,7 @@ std::string audio_sink::close_file(call &c) {
     const bool wav = (format_ & SF_FORMAT_TYPEMASK) == SF_FORMAT_WAV;
     if (c.broken && wav) trim_wav(c.fd, c.data_offset, c.record.samples);
     bool closed = sf_close(sf) == 0;
+    closed = close(c.fd) == 0 && closed;  // a network file system tells of a full disk only here
     c.file = nullptr;
     c.fd = -1;
     // Keep only what reads back as what was written: a WAV file cut short

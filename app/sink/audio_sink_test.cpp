@@ -103,9 +103,11 @@ class AudioSinkTest : public ::testing::Test {
         ASSERT_NE(mkdtemp(templ), nullptr);
         root = templ;
         dir = root + "/calls";
+        descriptors = open_descriptors();
     }
     void TearDown() override {
         sink.reset();
+        EXPECT_EQ(open_descriptors(), descriptors) << "a descriptor left open";
         if (mounted) umount2(dir.c_str(), MNT_DETACH);
         fs::remove_all(root);
     }
@@ -131,7 +133,14 @@ class AudioSinkTest : public ::testing::Test {
         return out;
     }
 
+    static size_t open_descriptors() {
+        size_t n = 0;
+        for ([[maybe_unused]] const auto &entry : fs::directory_iterator("/proc/self/fd")) ++n;
+        return n;
+    }
+
     std::string root, dir;
+    size_t descriptors = 0;
     std::unique_ptr<event_sink> sink;
     std::vector<std::string> reports;
     bool mounted = false;
