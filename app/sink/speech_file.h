@@ -21,10 +21,10 @@ struct speech_file {
 
 // The file name of a call: its start time, protocol, slot and ids, e.g.
 // "0012.340s-DMR-slot0-2001-to-9.wav" or "0003.200s-YSF-N0CALL-to-ALL.wav".
-std::string speech_file_name(const call_event &call);
+std::string speech_file_name(const event &call);
 
 // Creates the file for call in folder (a name not yet taken). False with a reason.
-bool speech_file_open(speech_file &speech, const std::string &folder, const call_event &call, std::string &error);
+bool speech_file_open(speech_file &speech, const std::string &folder, const event &call, std::string &error);
 
 void speech_file_write(speech_file &speech, const int16_t *samples, size_t count);
 

@@ -22,7 +22,7 @@ bool exists(const std::string &path) {
 
 }  // namespace
 
-std::string speech_file_name(const call_event &call) {
+std::string speech_file_name(const event &call) {
     char time[32];
     std::snprintf(time, sizeof time, "%08.3fs", call.time);
     std::string name = time;
@@ -34,7 +34,7 @@ std::string speech_file_name(const call_event &call) {
     return name + ".wav";
 }
 
-bool speech_file_open(speech_file &speech, const std::string &folder, const call_event &call, std::string &error) {
+bool speech_file_open(speech_file &speech, const std::string &folder, const event &call, std::string &error) {
     std::string base = folder + "/" + speech_file_name(call);
     std::string path = base;
     for (int n = 2; exists(path) && n < 1000; ++n)

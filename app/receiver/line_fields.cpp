@@ -49,7 +49,7 @@ std::string unescape_received(std::string_view text) {
         if (text[i] == '\\' && i + 3 < text.size() && text[i + 1] == 'x' && hex_value(text[i + 2]) >= 0 &&
             hex_value(text[i + 3]) >= 0) {
             char c = static_cast<char>(hex_value(text[i + 2]) * 16 + hex_value(text[i + 3]));
-            if (c == '\r' || c == '\n' || c == 0x1B || c == ';') {
+            if (c == '\r' || c == '\n' || c == 0x1B || c == ';' || c == '\\') {
                 out += c;
                 i += 3;
                 continue;

@@ -21,8 +21,8 @@ line_fields split_fields(std::string_view line);
 std::string field_or(const line_fields &line, std::string_view key, const std::string &fallback = "");
 bool has_field(const line_fields &line, std::string_view key);
 
-// Undoes the "\xHH" escapes the decoders write for CR, LF, ESC and ';' in
-// received text; any other backslash sequence is left as it stands.
+// Undoes the "\xHH" escapes the decoders write for CR, LF, ESC, ';' and '\'
+// in received text; any other backslash sequence is left as it stands.
 std::string unescape_received(std::string_view text);
 
 // text without its trailing spaces (call-sign fields are padded to 10).
