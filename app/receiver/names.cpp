@@ -25,48 +25,60 @@ struct record {
     bool broken = false;  // a quote was never closed
 };
 
-// The next record of RFC 4180 CSV at text[at], moving at past it and line
-// past its line ends.
-record next_record(std::string_view text, size_t &at, size_t &line) {
-    record r;
+// The next record of RFC 4180 CSV at text[at] into r (its strings reused
+// from record to record: a list has hundreds of thousands), moving at past
+// it and line past its line ends.
+void next_record(std::string_view text, size_t &at, size_t &line, record &r) {
     r.line = line;
-    std::string field;
-    bool quoted = false, was_quoted = false;
-    while (at < text.size()) {
-        char c = text[at++];
-        if (quoted) {
-            if (c == '"') {
+    r.broken = false;
+    size_t count = 0;
+    while (true) {
+        if (r.fields.size() <= count) r.fields.emplace_back();
+        std::string &field = r.fields[count++];
+        field.clear();
+        size_t start = at;
+        while (start < text.size() && text[start] == ' ') ++start;
+        if (start < text.size() && text[start] == '"') {
+            // A quoted field: up to the closing quote, "" being one quote;
+            // it may hold ',' and line ends.
+            at = start + 1;
+            while (true) {
+                size_t quote = text.find('"', at);
+                size_t stop = quote == std::string_view::npos ? text.size() : quote;
+                line += static_cast<size_t>(std::count(text.begin() + at, text.begin() + stop, '\n'));
+                field.append(text, at, stop - at);
+                if (quote == std::string_view::npos) {
+                    at = text.size();
+                    r.broken = true;
+                    r.fields.resize(count);
+                    return;
+                }
+                at = quote + 1;
                 if (at < text.size() && text[at] == '"') {
                     field += '"';
                     ++at;
-                } else {
-                    quoted = false;
+                    continue;
                 }
-            } else {
-                if (c == '\n') ++line;
-                field += c;
+                break;
             }
+        }
+        // Unquoted (or what follows a closing quote): up to ',' or the line
+        // end; a CR of CRLF is trimmed off with the spaces.
+        size_t stop = text.find_first_of(",\n", at);
+        if (stop == std::string_view::npos) stop = text.size();
+        field.append(text, at, stop - at);
+        at = stop;
+        if (at < text.size() && text[at] == ',') {
+            ++at;
             continue;
         }
-        if (c == '"' && !was_quoted && std::all_of(field.begin(), field.end(), [](char k) { return k == ' '; })) {
-            field.clear();
-            quoted = was_quoted = true;
-        } else if (c == ',') {
-            r.fields.push_back(std::move(field));
-            field.clear();
-            was_quoted = false;
-        } else if (c == '\n') {
+        if (at < text.size()) {
+            ++at;
             ++line;
-            break;
-        } else if (c == '\r' && at < text.size() && text[at] == '\n') {
-            // CRLF: the LF ends the record
-        } else {
-            field += c;
         }
+        break;
     }
-    if (quoted) r.broken = true;
-    r.fields.push_back(std::move(field));
-    return r;
+    r.fields.resize(count);
 }
 
 std::string trimmed(std::string_view s) {
@@ -92,6 +104,10 @@ bool parse_id(const std::string &text, long &id) {
 // A name as the outputs take it: valid UTF-8, one line, no control
 // characters, bounded.
 std::string clean_name(const std::string &raw) {
+    // Most names are printable ASCII, already as the outputs take them.
+    if (!raw.empty() && raw.size() <= longest_name && raw.front() != ' ' && raw.back() != ' ' &&
+        std::all_of(raw.begin(), raw.end(), [](char c) { return c >= 0x20 && c < 0x7F; }))
+        return raw;
     std::string valid = as_utf8(raw);
     std::string out;
     for (unsigned char c : valid) out += (c < 0x20 || c == 0x7F) ? ' ' : static_cast<char>(c);
@@ -128,13 +144,14 @@ name_table parse_names(std::string_view text, const std::string &label, std::vec
     size_t at = 0, line = 1, bad = 0;
     int id_col = 0, call_col = -1, first_col = -1, name_col = 1;
     bool first = true;
+    record r;
     const size_t lines = static_cast<size_t>(std::count(text.begin(), text.end(), '\n'));
     table.by_id.reserve(lines);
     const auto warn = [&](size_t where, const std::string &why) {
         if (++bad <= name_warning_limit) warnings.push_back(label + ":" + std::to_string(where) + ": " + why);
     };
     while (at < text.size()) {
-        record r = next_record(text, at, line);
+        next_record(text, at, line, r);
         if (r.fields.size() == 1 && trimmed(r.fields[0]).empty() && !r.broken) continue;  // blank line
         if (first) {
             first = false;
