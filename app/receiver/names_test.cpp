@@ -6,6 +6,9 @@
 
 #include <cstdlib>
 #include <fstream>
+#include <random>
+
+#include "received_text.h"
 
 namespace {
 
@@ -158,5 +161,27 @@ TEST(Names, AppliedToEvents) {
         EXPECT_EQ(e.source_name, c.source_name);
         EXPECT_EQ(e.target_name, c.target_name);
         EXPECT_EQ(e.name, c.name);
+    }
+}
+
+// Random bytes of the characters that matter to CSV: never a crash, and
+// every name loaded is one bounded line of valid UTF-8.
+TEST(Names, RandomInputKeepsNamesSafe) {
+    std::mt19937 random(20261211);
+    const char alphabet[] = {'0', '1', '9', ',', '"', '\n', '\r', ' ', 'a', '\0', '\x1B', '\xC3', '\xA4', '\xFF'};
+    for (int round = 0; round < 200; ++round) {
+        std::string text;
+        size_t length = random() % 2000;
+        for (size_t k = 0; k < length; ++k) text += alphabet[random() % sizeof alphabet];
+        if (round % 2) text = "RADIO_ID,CALLSIGN,FIRST_NAME\n" + text;
+        std::vector<std::string> warnings;
+        name_table t = parse_names(text, "random.csv", warnings);
+        EXPECT_LE(warnings.size(), name_warning_limit + 1);
+        for (const auto &[id, name] : t.by_id) {
+            EXPECT_FALSE(name.empty());
+            EXPECT_LE(name.size(), 200u);
+            EXPECT_EQ(as_utf8(name), name);
+            for (unsigned char c : name) EXPECT_TRUE(c >= 0x20 && c != 0x7F) << round;
+        }
     }
 }
