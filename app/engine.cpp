@@ -9,15 +9,16 @@
 #include <memory>
 #include <vector>
 
+#include "audio_sink.h"
 #include "event_order.h"
 #include "file_source.h"
 #include "line_sinks.h"
+#include "names.h"
 #include "narrowband.h"
 #include "page_merge.h"
 #include "progress.h"
 #include "raw_source.h"
 #include "receiver.h"
-#include "speech_sink.h"
 
 namespace {
 
@@ -60,6 +61,7 @@ std::string iso_utc(long long ms) {
 }
 
 struct engine {
+    engine(const zelvane_options &o, const volatile std::sig_atomic_t *s) : options(o), stop(s) {}
     const zelvane_options &options;
     const volatile std::sig_atomic_t *stop;
     std::unique_ptr<sample_source> source;
@@ -69,6 +71,7 @@ struct engine {
     std::unique_ptr<receiver> channel;
     event_order order;
     page_merge pages;
+    name_tables names;
     std::vector<std::unique_ptr<event_sink>> sinks;
     event_sink *lines = nullptr;
     progress_bar progress;
@@ -103,6 +106,7 @@ struct engine {
             }
         }
         stamp(e);
+        apply_names(names, e);
         for (auto &s : sinks) s->take(e);
     }
 
@@ -118,13 +122,23 @@ struct engine {
 };
 
 bool make_sinks(engine &g, std::string &error) {
+    progress_bar *bar = &g.progress;
+    auto clear = [bar] { progress_clear(*bar); };
+    // The speech files come first: they name a call's file on its call-end,
+    // which the other sinks then report.
     if (!g.options.audio_dir.empty()) {
-        auto speech = make_speech_sink(g.options.audio_dir, error);
+        audio_options audio;
+        audio.folder = g.options.audio_dir;
+        audio.format = g.options.audio_format;
+        audio.name_template = g.options.audio_name;
+        audio.report = [bar](const std::string &line) {
+            progress_clear(*bar);
+            std::fprintf(stderr, "zelvane: %s\n", line.c_str());
+        };
+        auto speech = make_audio_sink(audio, error);
         if (!speech) return false;
         g.sinks.push_back(std::move(speech));
     }
-    progress_bar *bar = &g.progress;
-    auto clear = [bar] { progress_clear(*bar); };
     auto lines = g.options.json ? make_json_sink(STDOUT_FILENO, g.stop, clear)
                                 : make_text_sink(STDOUT_FILENO, g.stop, clear);
     g.lines = lines.get();
@@ -143,8 +157,11 @@ size_t frames_per_pass(const source_info &info) {
 }  // namespace
 
 int run_engine(const zelvane_options &options, const volatile std::sig_atomic_t *stop, std::string &error) {
-    engine g{options, stop, nullptr, {}, 0, {}, nullptr, {}, {}, {}, nullptr, {}, 0, false, {}};
+    engine g(options, stop);
     g.pages.window = options.dedup_seconds;
+    std::vector<std::string> warnings;
+    if (!load_name_tables(options.talkgroups, options.radio_ids, options.capcodes, g.names, warnings, error)) return 1;
+    for (const std::string &w : warnings) std::fprintf(stderr, "zelvane: %s\n", w.c_str());
     // mbelib's unvoiced synthesis draws from rand(): the same start on every
     // run gives the same speech.
     std::srand(1);

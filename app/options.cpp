@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "options.h"
 
+#include "audio_sink.h"
+
 #include <getopt.h>
 
 #include <cerrno>
@@ -24,7 +26,15 @@ const char zelvane_usage[] =
     " -r, --rate HZ            sample rate of raw input (IQ: 48000 and up)\n"
     " -p, --protocols LIST     comma-separated: dmr, ysf, pocsag (default all)\n"
     " -j, --json               JSON Lines instead of readable lines\n"
-    " -a, --audio-dir DIR      write the speech of each call to a WAV file in DIR\n"
+    " -a, --audio-dir DIR      each call's speech in a file of its own in DIR, with a\n"
+    "                          JSON sidecar NAME.json; both appear when the call ends\n"
+    "     --audio-format FORMAT  wav (default), flac, ogg, opus or mp3\n"
+    "     --audio-name TEMPLATE  file names from {date} {time} {seconds} {protocol}\n"
+    "                          {frequency} {slot} {type} {source} {target}\n"
+    "                          {source_name} {target_name} {alias} {radio} {station}\n"
+    "     --talkgroups FILE    names of talkgroups (CSV: id,name)\n"
+    "     --radio-ids FILE     names of radio ids (CSV: id,name, or RadioID.net user.csv)\n"
+    "     --capcodes FILE      names of pager capcodes (CSV: id,name)\n"
     "     --exact              use the exact slicers quadslice and duoslice\n"
     "     --no-progress        no progress bar, even on a terminal\n"
     "     --station NAME       name this receiver in every event\n"
@@ -39,7 +49,18 @@ bool is_iq(input_format format) {
 
 namespace {
 
-enum long_only { opt_exact = 256, opt_no_progress, opt_station, opt_start_time, opt_dedup };
+enum long_only {
+    opt_exact = 256,
+    opt_no_progress,
+    opt_station,
+    opt_start_time,
+    opt_dedup,
+    opt_audio_format,
+    opt_audio_name,
+    opt_talkgroups,
+    opt_radio_ids,
+    opt_capcodes,
+};
 
 const struct option long_options[] = {
     {"help", no_argument, nullptr, 'h'},
@@ -54,6 +75,11 @@ const struct option long_options[] = {
     {"station", required_argument, nullptr, opt_station},
     {"start-time", required_argument, nullptr, opt_start_time},
     {"dedup", required_argument, nullptr, opt_dedup},
+    {"audio-format", required_argument, nullptr, opt_audio_format},
+    {"audio-name", required_argument, nullptr, opt_audio_name},
+    {"talkgroups", required_argument, nullptr, opt_talkgroups},
+    {"radio-ids", required_argument, nullptr, opt_radio_ids},
+    {"capcodes", required_argument, nullptr, opt_capcodes},
     {nullptr, 0, nullptr, 0},
 };
 
@@ -207,6 +233,25 @@ bool parse_zelvane_options(int argc, char **argv, zelvane_options &o, std::strin
                 }
                 break;
             }
+            case opt_audio_format:
+                o.audio_format = optarg;
+                if (!audio_format_supported(o.audio_format, error)) return false;
+                break;
+            case opt_audio_name: {
+                o.audio_name = optarg;
+                name_template parsed;
+                if (!parse_name_template(o.audio_name, parsed, error)) return false;
+                break;
+            }
+            case opt_talkgroups:
+                o.talkgroups = optarg;
+                break;
+            case opt_radio_ids:
+                o.radio_ids = optarg;
+                break;
+            case opt_capcodes:
+                o.capcodes = optarg;
+                break;
             case ':':
                 error = "option '" + option_text(argv) + "' needs a value";
                 return false;

@@ -23,7 +23,11 @@ struct zelvane_options {
     bool dmr = true, ysf = true, pocsag = true;
     bool exact = false;     // the exact slicers instead of the tracking demodulators
     bool json = false;      // JSON Lines instead of readable lines
-    std::string audio_dir;  // one WAV file per call in this folder; empty for none
+    std::string audio_dir;  // one speech file per call in this folder; empty for none
+    std::string audio_format = "wav";  // --audio-format
+    std::string audio_name;            // --audio-name: the file name template; empty for the default names
+    // --talkgroups, --radio-ids, --capcodes: name lists; empty for none.
+    std::string talkgroups, radio_ids, capcodes;
     bool progress = true;   // a progress bar when standard error is a terminal and the input a file
     std::string station;    // --station: put into every event; empty for none
     // --start-time: the wall-clock time of the input's first sample, in

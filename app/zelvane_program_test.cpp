@@ -408,9 +408,13 @@ void expect_whole_speech_file(const std::string &path) {
     EXPECT_EQ(f.file_bytes, 44 + 2 * f.frames);
 }
 
+// The speech files in a folder (each has a JSON sidecar beside it).
 std::vector<std::string> files_in(const std::string &dir) {
     program_result r = run_program("/bin/ls", {dir}, "");
-    return lines_of(r.out);
+    std::vector<std::string> sound;
+    for (const std::string &name : lines_of(r.out))
+        if (name.size() > 5 && name.substr(name.size() - 5) != ".json") sound.push_back(name);
+    return sound;
 }
 
 // Calls in both DMR slots at once, and a System Fusion call: each call gets
