@@ -8,7 +8,7 @@
 //
 //   http_sink_harness --events FILE [--speech WAV] [--pace SECONDS]
 //                     [--http [ADDR:]PORT] [--audio-dir DIR] [--map-tiles URL]
-//                     [--wait-client] [--no-linger]
+//                     [--wait-clients N] [--no-linger]
 //
 // Standard output: "listening http://ADDR:PORT/", then "sent SEQ MS" per
 // event (MS: wall-clock milliseconds since the epoch, after take()
@@ -103,6 +103,16 @@ bool parse_event(const std::string &line, event &e, double &speech_seconds) {
     e.summary = text_of(d, "summary");
     e.repeats = static_cast<int>(number_of(d, "repeats", 0));
     speech_seconds = number_of(d, "speech", 0);
+    // "extra": keys beyond the fixed ones, as a later kind of event adds them.
+    auto extra = d.FindMember("extra");
+    if (extra != d.MemberEnd() && extra->value.IsObject()) {
+        for (auto &m : extra->value.GetObject()) {
+            std::string key(m.name.GetString(), m.name.GetStringLength());
+            if (m.value.IsInt64()) add_number(e, key, m.value.GetInt64());
+            else if (m.value.IsString()) add_text(e, key, std::string(m.value.GetString(), m.value.GetStringLength()));
+            else if (m.value.IsBool()) add_flag(e, key, m.value.GetBool());
+        }
+    }
     return true;
 }
 
@@ -130,7 +140,7 @@ int main(int argc, char **argv) {
     options.port = 0;
     std::string events_path, speech_path, error;
     double pace = 0;
-    bool wait_client = false;
+    size_t wait_clients = 0;
     for (int i = 1; i < argc; i++) {
         std::string arg = argv[i];
         auto value = [&]() -> std::string {
@@ -150,8 +160,8 @@ int main(int argc, char **argv) {
             options.audio_dir = value();
         else if (arg == "--map-tiles")
             options.map_tiles = value();
-        else if (arg == "--wait-client")
-            wait_client = true;
+        else if (arg == "--wait-clients")
+            wait_clients = std::stoul(value());
         else if (arg == "--no-linger")
             options.linger = false;
         else if (arg == "--http") {
@@ -179,9 +189,9 @@ int main(int argc, char **argv) {
     std::signal(SIGTERM, on_signal);
     std::printf("listening http://%s:%d/\n", options.address.c_str(), sink->port());
     std::fflush(stdout);
-    // The live test opens its pages first, so that every event it times
+    // --wait-clients: the live test opens its pages first, so that every event it times
     // arrives on an open stream.
-    while (wait_client && !stop_requested && sink->counts().streams_open < 2)
+    while (!stop_requested && sink->counts().streams_open < wait_clients)
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
 
     double take_max = 0;

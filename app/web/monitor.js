@@ -99,7 +99,7 @@
     row.dataset.arrived = String(Date.now());
     const cells = [fmtTime(ev), fmtFrequency(ev.frequency), ev.protocol, ev.event + (ev.protocol === "DMR" && ev.slot && ev.event.startsWith("call") ? " " + slotOf(ev) : ""),
       fromOf(ev), toOf(ev), textOf(ev)];
-    cells.forEach((text, i) => row.appendChild(el("td", i === 2 ? "proto-" + ev.protocol : "", text)));
+    cells.forEach((text, i) => row.appendChild(el("td", (i < 4 ? "nowrap " : "") + (i === 2 ? "proto-" + ev.protocol : ""), text)));
     const audio = el("td", "audio");
     if (ev.event === "call-end" && ev.audio && ev.call_id) {
       const play = el("button", "play", "\u25B6 play");
@@ -384,7 +384,7 @@
   // 8000 Hz 16-bit samples of the calls being received, played through Web
   // Audio; each slot plays in order after what it already queued.
 
-  let audio = null, speechSource = null;
+  let audio = null, speechSource = null, piecesPlayed = 0;
 
   function playSpeech(data) {
     const space = data.indexOf(" ");
@@ -412,6 +412,7 @@
     if (ch.nextPlay < now + 0.05 || ch.nextPlay > now + 1.5) ch.nextPlay = now + 0.15;
     src.start(ch.nextPlay);
     ch.nextPlay += buffer.duration;
+    $("listen").dataset.pieces = String(++piecesPlayed);
   }
 
   function toggleListen() {
