@@ -1,6 +1,11 @@
 # SPDX-License-Identifier: MIT
 # Writes OUT, a C++ file holding the page's files FILES (in folder DIR) as
-# byte arrays and find_web_asset() over them. Run by web.cmake at build time.
+# byte arrays and find_web_asset() over them. Run by web.cmake at build time
+# (cmake -P); app/CMakeLists.txt takes in every .cmake file of a room, and
+# then this one does nothing.
+if(NOT CMAKE_SCRIPT_MODE_FILE)
+  return()
+endif()
 set(body "// Generated from app/web/ by embed_web.cmake; edit those files instead.\n#include \"web_assets.h\"\n\nnamespace {\n")
 set(table "")
 set(index 0)
