@@ -9,10 +9,12 @@ hostile received texts show literally and run nothing, positions become
 markers, a finished call's speech plays, and two browsers (one of them
 stalled) plus a peer that never reads do not slow the decoding thread.
 
-  web_monitor_test.py --harness PATH [--screenshot PNG] [--url URL]
+  web_monitor_test.py --harness PATH [--screenshot PNG]
+  web_monitor_test.py --url http://127.0.0.1:8073/ [--screenshot PNG]
 
---url points the same checks at a running zelvane instead of the harness
-(only the checks that need no fixture of ours run then).
+--url points the checks at a running zelvane instead of the harness (only
+those that need no fixture of ours: the API and its bad requests by curl,
+every kept event in the page, no received script run).
 Exits 77 (skipped) when Chromium, its driver or Selenium are missing.
 """
 import argparse
@@ -305,6 +307,53 @@ def check_full_recording(driver, harness, events, shown, screenshot):
         check(os.path.getsize(screenshot) > 10000, "screenshot written to %s" % screenshot)
 
 
+def curl(url, *extra):
+    """Status and body of one request by curl."""
+    out = subprocess.run(["curl", "-s", "-S", "--max-time", "10", "-o", "-", "-w", "\n%{http_code}", *extra, url],
+                         capture_output=True)
+    body, _, status = out.stdout.rpartition(b"\n")
+    return int(status or 0), body
+
+
+def check_api_with_curl(url, shown=None):
+    """The API from the command line, and bad requests that must each get a
+    clean 4xx, not a page, not a crash."""
+    if not shutil.which("curl"):
+        return check(False, "curl is installed")
+    base = url.rstrip("/")
+    status, body = curl(base + "/api/events")
+    lines = [json.loads(line) for line in body.decode().splitlines()]
+    check(status == 200 and [e["seq"] for e in lines] == list(range(lines[0]["seq"], lines[0]["seq"] + len(lines)))
+          if lines else status == 200, "curl: /api/events gives JSON Lines with consecutive seq")
+    if shown is not None:
+        check(len(lines) == len(shown), "curl: every event of the recording (%d)" % len(lines))
+        status, body = curl(base + "/api/events?since=%d" % (len(shown) - 3))
+        check(status == 200 and [json.loads(x)["seq"] for x in body.decode().splitlines()] ==
+              [len(shown) - 2, len(shown) - 1, len(shown)], "curl: since=N gives the events after N")
+    status, body = curl(base + "/api/stream", "--max-time", "2")
+    check(b"event: event\ndata: {" in body if lines else status == 200,
+          "curl: /api/stream speaks Server-Sent Events")
+    bad = [
+        ([base + "/no/such/route"], 404),
+        ([base + "/api/calls/xyz/audio"], 404),
+        ([base + "/api/calls/18446744073709551616/audio"], 404),
+        ([base + "/api/calls/424242/audio"], 404),
+        ([base + "/api/calls/../../../etc/passwd", "--path-as-is"], 400),
+        ([base + "/%2e%2e/%2e%2e/etc/passwd", "--path-as-is"], 400),
+        ([base + "/api/events?since=NaN"], 400),
+        ([base + "/" + "a" * 9000], 414),
+        ([base + "/api/events", "-X", "POST", "--data-binary", "x" * 100000, "-H", "Expect:"], 413),
+        ([base + "/api/events", "-X", "DELETE"], 405),
+    ]
+    for args, want in bad:
+        status, body = curl(*args)
+        check(status == want and b"<" not in body and b"root:" not in body,
+              "curl: %s %s gives %d (got %d)" % (" ".join(a[:20] for a in args[1:]), args[0][len(base):][:40], want,
+                                                 status))
+    status, _ = curl(base + "/api/events")
+    check(status == 200, "curl: the server still serves after the bad requests")
+
+
 def stalled_peer(url):
     """A client that asks for the live stream and never reads a byte."""
     host, port = url.split("//")[1].rstrip("/").split(":")
@@ -376,14 +425,40 @@ def check_live(harness_path, folder, profiles):
         check(harness.stop() == 0, "the live harness ended cleanly")
 
 
+def check_running(url, screenshot):
+    """The checks that need no fixture of ours, against a running zelvane
+    that serves a finished input (zelvane --http PORT recording.wav)."""
+    check_api_with_curl(url)
+    _, body = curl(url.rstrip("/") + "/api/events")
+    kept = len(body.decode().splitlines())
+    profiles = tempfile.mkdtemp(prefix="web_monitor_test_")
+    driver = browser(profiles)
+    try:
+        driver.get(url)
+        wait(driver, "the page shows all %d events" % kept, lambda d: row_count(d) == kept, 30)
+        check(driver.execute_script("return window.__pwned === undefined"), "no script of a received text ran")
+        if screenshot:
+            driver.save_screenshot(screenshot)
+    finally:
+        driver.quit()
+        shutil.rmtree(profiles, ignore_errors=True)
+    print("%d checks failed" % len(failures) if failures else "all checks passed")
+    return 1 if failures else 0
+
+
 def main():
     ap = argparse.ArgumentParser()
-    ap.add_argument("--harness", required=True)
+    ap.add_argument("--harness")
     ap.add_argument("--screenshot")
+    ap.add_argument("--url")
     args = ap.parse_args()
     if not CHROMIUM or not DRIVER:
         print("SKIP: chromium and chromium-driver are needed")
         return 77
+    if args.url:
+        return check_running(args.url, args.screenshot)
+    if not args.harness:
+        ap.error("give --harness PATH or --url URL")
     folder = tempfile.mkdtemp(prefix="web_monitor_test_")
     try:
         os.makedirs(os.path.join(folder, "speech"))
@@ -395,6 +470,7 @@ def main():
                 write_wav(os.path.join(folder, "speech", e["audio"]), 1.5)
         harness = Harness(args.harness, events, folder)
         check(harness.done.wait(30), "the replay ended and the sink lingers")
+        check_api_with_curl(harness.url, shown)
         driver = browser(folder)
         try:
             check_full_recording(driver, harness, events, shown, args.screenshot)
