@@ -318,6 +318,10 @@ void http_sink::take(event &e) {
     if (!json.empty() && json.back() == '}') json.pop_back();
     // An empty object has no key to follow.
     if (json.size() == 1) tail.erase(0, 1);
+    // One event is one line of JSON Lines and one SSE data line; only a raw
+    // extra value could hold a line break, and JSON reads it as a space.
+    for (char &c : json)
+        if (c == '\n' || c == '\r') c = ' ';
     auto item = std::make_shared<stream_item>(stream_item{"event", seq, json + tail});
     s.history.push_back(item);
     s.history_bytes += item->data.size();

@@ -108,9 +108,12 @@ bool parse_event(const std::string &line, event &e, double &speech_seconds) {
     if (extra != d.MemberEnd() && extra->value.IsObject()) {
         for (auto &m : extra->value.GetObject()) {
             std::string key(m.name.GetString(), m.name.GetStringLength());
-            if (m.value.IsInt64()) add_number(e, key, m.value.GetInt64());
-            else if (m.value.IsString()) add_text(e, key, std::string(m.value.GetString(), m.value.GetStringLength()));
-            else if (m.value.IsBool()) add_flag(e, key, m.value.GetBool());
+            if (m.value.IsInt64())
+                add_number(e, key, m.value.GetInt64());
+            else if (m.value.IsString())
+                add_text(e, key, std::string(m.value.GetString(), m.value.GetStringLength()));
+            else if (m.value.IsBool())
+                add_flag(e, key, m.value.GetBool());
         }
     }
     return true;

@@ -167,6 +167,7 @@ TEST(HttpSink, EventsAsJsonLinesWithSequenceAndCall) {
     event sig;
     sig.kind = event_kind::signal;
     sig.summary = "base station, colour code 1";
+    sig.extra.push_back({"site", event_field::form::raw, "{\"id\":\n3}"});  // a line break must not split the line
     s.sink->take(sig);
 
     auto res = s.client->Get("/api/events");
@@ -179,7 +180,8 @@ TEST(HttpSink, EventsAsJsonLinesWithSequenceAndCall) {
         lines[0],
         "{\"protocol\":\"DMR\",\"event\":\"call\",\"time\":0.000,\"slot\":1,\"type\":\"group\",\"source\":2620001,"
         "\"target\":9,\"alias\":\"DL1ABC\",\"call_id\":7,\"seq\":1}");
-    EXPECT_NE(lines[1].find("\"summary\":\"base station, colour code 1\",\"seq\":2}"), std::string::npos);
+    EXPECT_NE(lines[1].find("\"site\":{\"id\": 3},\"summary\":\"base station, colour code 1\",\"seq\":2}"),
+              std::string::npos);
 
     res = s.client->Get("/api/events?since=1");
     ASSERT_TRUE(res);
