@@ -105,3 +105,44 @@ std::string check_http_options(const http_options &options) {
         return "--http: the history and queue bounds must be at least 1";
     return "";
 }
+
+const char http_usage[] =
+    "  --http [ADDR:]PORT     serve a live web monitor (page and API) on PORT; a bare port\n"
+    "                         listens on 127.0.0.1 only; after a file input ends zelvane keeps\n"
+    "                         serving until Ctrl-C\n"
+    "  --http-auth USER:PASSWORD\n"
+    "                         require this user and password (HTTP Basic); needed for an\n"
+    "                         address other machines can reach\n"
+    "  --http-open            serve an address other machines can reach without a password\n"
+    "  --map-tiles URL        the monitor map's tile URL template, {z}/{x}/{y} and optional {s}\n"
+    "                         (default https://tile.openstreetmap.org/{z}/{x}/{y}.png)\n";
+
+int take_http_argument(int argc, char **argv, int i, http_options &options, std::string &error) {
+    std::string arg = argv[i];
+    std::string name = arg.substr(0, arg.find('='));
+    bool inline_value = name.size() < arg.size();
+    if (name == "--http-open") {
+        if (inline_value) {
+            error = "--http-open takes no value";
+            return -1;
+        }
+        options.open = true;
+        return 1;
+    }
+    if (name != "--http" && name != "--http-auth" && name != "--map-tiles") return 0;
+    std::string value;
+    int used = 1;
+    if (inline_value) {
+        value = arg.substr(name.size() + 1);
+    } else if (i + 1 < argc) {
+        value = argv[i + 1];
+        used = 2;
+    } else {
+        error = name + " needs a value";
+        return -1;
+    }
+    if (name == "--http") return parse_http_address(value, options, error) ? used : -1;
+    if (name == "--http-auth") return parse_http_auth(value, options, error) ? used : -1;
+    options.map_tiles = value;
+    return used;
+}

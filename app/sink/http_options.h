@@ -53,3 +53,12 @@ bool is_loopback_address(const std::string &address);
 // Content-Security-Policy names it; "{s}." becomes "*.". Empty when the
 // template is not a usable http(s) URL.
 std::string tile_origin(const std::string &map_tiles);
+
+// The web monitor's lines of zelvane's usage text.
+extern const char http_usage[];
+
+// Takes argv[i] (with its value: "--http 8073" or "--http=8073") when it is
+// one of the web monitor's options. Returns the number of arguments used
+// (1 or 2), 0 when argv[i] is none of them, -1 with a one-line error.
+// check_http_options() afterwards checks them together.
+int take_http_argument(int argc, char **argv, int i, http_options &options, std::string &error);

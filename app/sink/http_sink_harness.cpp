@@ -7,7 +7,7 @@
 // order, timing every take().
 //
 //   http_sink_harness --events FILE [--speech WAV] [--pace SECONDS]
-//                     [--http [ADDR:]PORT] [--audio-dir DIR] [--map-tiles URL]
+//                     [--audio-dir DIR] [the web monitor's options: --http, ...]
 //                     [--wait-clients N] [--no-linger]
 //
 // Standard output: "listening http://ADDR:PORT/", then "sent SEQ MS" per
@@ -161,17 +161,15 @@ int main(int argc, char **argv) {
             pace = std::stod(value());
         else if (arg == "--audio-dir")
             options.audio_dir = value();
-        else if (arg == "--map-tiles")
-            options.map_tiles = value();
         else if (arg == "--wait-clients")
             wait_clients = std::stoul(value());
         else if (arg == "--no-linger")
             options.linger = false;
-        else if (arg == "--http") {
-            if (!parse_http_address(value(), options, error)) {
-                std::fprintf(stderr, "http_sink_harness: %s\n", error.c_str());
-                return 2;
-            }
+        else if (int used = take_http_argument(argc, argv, i, options, error); used > 0)
+            i += used - 1;
+        else if (used < 0) {
+            std::fprintf(stderr, "http_sink_harness: %s\n", error.c_str());
+            return 2;
         } else {
             std::fprintf(stderr, "http_sink_harness: unknown option %s\n", arg.c_str());
             return 2;

@@ -73,6 +73,50 @@ TEST(HttpOptions, ReachableAddressNeedsPasswordOrOpen) {
     EXPECT_EQ(check_http_options(loop), "");
 }
 
+TEST(HttpOptions, CommandLine) {
+    struct arguments_case {
+        std::vector<std::string> argv;
+        int used;
+    };
+    const arguments_case cases[] = {
+        {{"--http", "8073"}, 2},
+        {{"--http=0.0.0.0:80"}, 1},
+        {{"--http-auth", "op:pw"}, 2},
+        {{"--http-open"}, 1},
+        {{"--map-tiles=http://t.example/{z}/{x}/{y}.png"}, 1},
+        {{"--json"}, 0},
+        {{"--httpx", "1"}, 0},
+        {{"--http"}, -1},
+        {{"--http", "port"}, -1},
+        {{"--http-open=yes"}, -1},
+        {{"--http-auth", "nocolon"}, -1},
+    };
+    for (const arguments_case &c : cases) {
+        std::vector<char *> argv;
+        for (const std::string &a : c.argv) argv.push_back(const_cast<char *>(a.c_str()));
+        http_options o;
+        std::string error;
+        EXPECT_EQ(take_http_argument(static_cast<int>(argv.size()), argv.data(), 0, o, error), c.used) << c.argv[0];
+        EXPECT_EQ(error.empty(), c.used >= 0) << c.argv[0];
+    }
+    std::vector<std::string> args = {"zelvane",           "--http",      "0.0.0.0:8073",
+                                     "--http-auth=op:pw", "--map-tiles", "https://{s}.t.example/{z}/{x}/{y}.png"};
+    std::vector<char *> argv;
+    for (const std::string &a : args) argv.push_back(const_cast<char *>(a.c_str()));
+    http_options o;
+    std::string error;
+    for (int i = 1; i < static_cast<int>(argv.size());) {
+        int used = take_http_argument(static_cast<int>(argv.size()), argv.data(), i, o, error);
+        ASSERT_GT(used, 0) << argv[i];
+        i += used;
+    }
+    EXPECT_EQ(o.address, "0.0.0.0");
+    EXPECT_EQ(o.port, 8073);
+    EXPECT_EQ(o.user, "op");
+    EXPECT_EQ(o.map_tiles, "https://{s}.t.example/{z}/{x}/{y}.png");
+    EXPECT_EQ(check_http_options(o), "");
+}
+
 TEST(HttpOptions, TileUrlsThatCannotEscapeThePolicy) {
     const std::pair<const char *, const char *> origins[] = {
         {"https://tile.openstreetmap.org/{z}/{x}/{y}.png", "https://tile.openstreetmap.org"},
