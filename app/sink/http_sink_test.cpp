@@ -360,10 +360,10 @@ struct stream_reader {
     std::thread t;
     int status = 0;
 
-    stream_reader(int port, const std::string &path) : client("127.0.0.1", port) {
+    stream_reader(int port, const std::string &path, httplib::Headers headers = {}) : client("127.0.0.1", port) {
         client.set_read_timeout(10, 0);
-        t = std::thread([this, path] {
-            auto res = client.Get(path, [&](const char *data, size_t n) {
+        t = std::thread([this, path, headers] {
+            auto res = client.Get(path, headers, [&](const char *data, size_t n) {
                 std::lock_guard lock(m);
                 received.append(data, n);
                 return !stop.load();
@@ -395,16 +395,21 @@ TEST(HttpSink, StreamCatchesUpThenFollowsLive) {
     s.sink->take(first);
     stream_reader all(s.sink->port(), "/api/stream");
     stream_reader later(s.sink->port(), "/api/stream?since=1");
+    // A page's EventSource reconnects with the last id it saw.
+    stream_reader reconnected(s.sink->port(), "/api/stream", {{"Last-Event-ID", "1"}});
     ASSERT_TRUE(all.wait_for("id: 1\nevent: event\ndata: {\"protocol\":\"DMR\""));
     event second = dmr_call(2, 222);
     s.sink->take(second);
     EXPECT_TRUE(all.wait_for("\"source\":222"));
     EXPECT_TRUE(later.wait_for("id: 2\n"));
+    EXPECT_TRUE(reconnected.wait_for("id: 2\n"));
     s.sink->finish(false);
     EXPECT_TRUE(all.wait_for("event: end\n"));
     EXPECT_TRUE(s.sink->wants_to_linger());
-    std::lock_guard lock(later.m);
-    EXPECT_EQ(later.received.find("\"source\":111"), std::string::npos);
+    for (stream_reader *r : {&later, &reconnected}) {
+        std::lock_guard lock(r->m);
+        EXPECT_EQ(r->received.find("\"source\":111"), std::string::npos);
+    }
 }
 
 TEST(HttpSink, SpeechStreamCarriesTheSamples) {
