@@ -473,7 +473,11 @@
       take(ev);
       showCount();
     });
-    source.addEventListener("end", () => { ended = true; setStatus("input ended, results kept", "ended"); });
+    source.addEventListener("end", () => {
+      ended = true;
+      tick();
+      setStatus("input ended, results kept", "ended");
+    });
     source.addEventListener("error", () => setStatus("reconnecting", "down"));
   }
 

@@ -225,6 +225,7 @@ def row_count(d):
 def check_full_recording(driver, harness, events, shown, screenshot):
     driver.get(harness.url)
     wait(driver, "all %d events arrive" % len(shown), lambda d: row_count(d) == len(shown))
+    wait(driver, "the page hears that the input ended", lambda d: "ended" in d.find_element(By.ID, "status").text)
     rows = driver.execute_script(
         "return [...document.querySelectorAll('#log-rows tr')].map(r => [Number(r.dataset.seq), r.textContent])")
     check([seq for seq, _ in rows] == list(range(len(shown), 0, -1)), "the log holds every event, newest first")
