@@ -12,6 +12,7 @@
 #include "audio_sink.h"
 #include "event_order.h"
 #include "file_source.h"
+#include "http_sink.h"
 #include "line_sinks.h"
 #include "names.h"
 #include "narrowband.h"
@@ -74,6 +75,7 @@ struct engine {
     name_tables names;
     std::vector<std::unique_ptr<event_sink>> sinks;
     event_sink *lines = nullptr;
+    http_sink *web = nullptr;  // the web monitor, when --http asked for it
     progress_bar progress;
     long long frames_read = 0;
     bool output_over = false;  // the reader of standard output went away
@@ -143,6 +145,17 @@ bool make_sinks(engine &g, std::string &error) {
                                 : make_text_sink(STDOUT_FILENO, g.stop, clear);
     g.lines = lines.get();
     g.sinks.push_back(std::move(lines));
+    if (g.options.http.port >= 0) {
+        auto web = make_http_sink(g.options.http, error);
+        if (!web) return false;
+        g.web = web.get();
+        std::fprintf(stderr, "zelvane: web monitor at http://%s:%d/\n",
+                     g.options.http.address.find(':') != std::string::npos
+                         ? ("[" + g.options.http.address + "]").c_str()
+                         : g.options.http.address.c_str(),
+                     g.web->port());
+        g.sinks.push_back(std::move(web));
+    }
     return true;
 }
 
@@ -215,6 +228,13 @@ int run_engine(const zelvane_options &options, const volatile std::sig_atomic_t 
     progress_update(g.progress, g.frames_read);
     progress_clear(g.progress);
     for (auto &s : g.sinks) s->finish(stopped);
+    // After a file, the web monitor goes on serving its results until Ctrl-C.
+    if (g.web && g.web->wants_to_linger() && g.failure.empty()) {
+        std::fprintf(stderr, "zelvane: the input has ended; the web monitor serves on port %d until Ctrl-C\n",
+                     g.web->port());
+        while (!*stop) usleep(100000);
+        stopped = true;
+    }
     for (auto &s : g.sinks)
         if (g.failure.empty() && s->failed(g.failure)) break;
     narrowband_close(g.narrowband);

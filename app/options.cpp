@@ -35,6 +35,15 @@ const char zelvane_usage[] =
     "     --talkgroups FILE    names of talkgroups (CSV: id,name)\n"
     "     --radio-ids FILE     names of radio ids (CSV: id,name, or RadioID.net user.csv)\n"
     "     --capcodes FILE      names of pager capcodes (CSV: id,name)\n"
+    "     --http [ADDR:]PORT   serve a live web monitor (page and API) on PORT; a bare\n"
+    "                          port listens on 127.0.0.1 only; after a file input ends\n"
+    "                          zelvane keeps serving until Ctrl-C\n"
+    "     --http-auth USER:PASSWORD  require this user and password (HTTP Basic);\n"
+    "                          needed for an address other machines can reach\n"
+    "     --http-open          serve an address other machines can reach without a\n"
+    "                          password\n"
+    "     --map-tiles URL      the web map's tile URL template, {z}/{x}/{y} and\n"
+    "                          optional {s} (default OpenStreetMap's)\n"
     "     --exact              use the exact slicers quadslice and duoslice\n"
     "     --no-progress        no progress bar, even on a terminal\n"
     "     --station NAME       name this receiver in every event\n"
@@ -60,6 +69,10 @@ enum long_only {
     opt_talkgroups,
     opt_radio_ids,
     opt_capcodes,
+    opt_http,
+    opt_http_auth,
+    opt_http_open,
+    opt_map_tiles,
 };
 
 const struct option long_options[] = {
@@ -80,6 +93,10 @@ const struct option long_options[] = {
     {"talkgroups", required_argument, nullptr, opt_talkgroups},
     {"radio-ids", required_argument, nullptr, opt_radio_ids},
     {"capcodes", required_argument, nullptr, opt_capcodes},
+    {"http", required_argument, nullptr, opt_http},
+    {"http-auth", required_argument, nullptr, opt_http_auth},
+    {"http-open", no_argument, nullptr, opt_http_open},
+    {"map-tiles", required_argument, nullptr, opt_map_tiles},
     {nullptr, 0, nullptr, 0},
 };
 
@@ -252,6 +269,18 @@ bool parse_zelvane_options(int argc, char **argv, zelvane_options &o, std::strin
             case opt_capcodes:
                 o.capcodes = optarg;
                 break;
+            case opt_http:
+                if (!parse_http_address(optarg, o.http, error)) return false;
+                break;
+            case opt_http_auth:
+                if (!parse_http_auth(optarg, o.http, error)) return false;
+                break;
+            case opt_http_open:
+                o.http.open = true;
+                break;
+            case opt_map_tiles:
+                o.http.map_tiles = optarg;
+                break;
             case ':':
                 error = "option '" + option_text(argv) + "' needs a value";
                 return false;
@@ -276,6 +305,15 @@ bool parse_zelvane_options(int argc, char **argv, zelvane_options &o, std::strin
     if (format_given && is_iq(o.format) && o.rate < 48000) {
         error = "IQ input needs a rate of 48000 Hz or more";
         return false;
+    }
+    if (o.http.port >= 0 || !o.http.user.empty() || o.http.open) {
+        if (o.http.port < 0) {
+            error = "--http-auth and --http-open go with --http [ADDR:]PORT";
+            return false;
+        }
+        error = check_http_options(o.http);
+        if (!error.empty()) return false;
+        o.http.audio_dir = o.audio_dir.empty() ? "." : o.audio_dir;
     }
     return true;
 }

@@ -4,6 +4,8 @@
 
 #include <string>
 
+#include "http_options.h"
+
 enum class input_format {
     file,  // an audio file read through libsndfile (rate and channels from its header)
     s16,   // raw discriminator audio, native-endian 16-bit signed
@@ -28,6 +30,7 @@ struct zelvane_options {
     std::string audio_name;            // --audio-name: the file name template; empty for the default names
     // --talkgroups, --radio-ids, --capcodes: name lists; empty for none.
     std::string talkgroups, radio_ids, capcodes;
+    http_options http;  // --http and its companions; http.port -1 for no web monitor
     bool progress = true;   // a progress bar when standard error is a terminal and the input a file
     std::string station;    // --station: put into every event; empty for none
     // --start-time: the wall-clock time of the input's first sample, in

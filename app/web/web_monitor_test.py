@@ -47,6 +47,8 @@ DRIVER = shutil.which("chromedriver") or ("/usr/bin/chromedriver" if os.path.exi
 # Tiles from a port nothing listens on: the test never leaves the machine,
 # and the map must show its grid and markers without tiles.
 NO_TILES = "http://127.0.0.1:9/{z}/{x}/{y}.png"
+# A page text that would run a script if it were ever taken for markup.
+HOSTILE_PAGE = "<img src=x onerror=alert(1)>"
 
 HOSTILE = [
     "<img src=x onerror=alert(1)>",
@@ -447,17 +449,94 @@ def check_running(url, screenshot):
     return 1 if failures else 0
 
 
+def check_zelvane(zelvane, airmint, screenshot):
+    """zelvane itself on a recording airmint makes: a DMR call whose alias is
+    markup and which carries a position, a System Fusion call with a
+    position, and a page whose text is markup; served after the input ended."""
+    folder = tempfile.mkdtemp(prefix="web_monitor_zelvane_")
+    proc = None
+    try:
+        parts = [
+            ["--source", "2001", "--target", "9", "--superframes", "6", "--alias", "<b>x</b>", "--position",
+             "48.1,11.5"],
+            ["-p", "ysf", "--source", "N0CALL", "--target", "ALL", "--position", "51.5,-0.125"],
+            ["-p", "pocsag", "--page", "1234567:" + HOSTILE_PAGE],
+        ]
+        recording = os.path.join(folder, "in.f32")
+        with open(recording, "wb") as f:
+            for args in parts:
+                f.write(subprocess.run([airmint] + args, check=True, stdout=subprocess.PIPE).stdout)
+                f.write(bytes(4 * 24000))
+        speech = os.path.join(folder, "speech")
+        proc = subprocess.Popen([zelvane, "-j", "--http", "127.0.0.1:0", "--map-tiles", NO_TILES, "-a", speech,
+                                 "-f", "f32", "-r", "48000", recording],
+                                stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True)
+        first = proc.stderr.readline()
+        check(first.startswith("zelvane: web monitor at http://127.0.0.1:"), "zelvane names its web monitor (%s)"
+              % first.strip())
+        url = first.split(" at ", 1)[1].strip()
+        ended = proc.stderr.readline()
+        check("serves on port" in ended, "zelvane keeps serving after the input ended (%s)" % ended.strip())
+        check_api_with_curl(url)
+        _, body = curl(url.rstrip("/") + "/api/events")
+        served = [json.loads(line) for line in body.decode().splitlines()]
+        check(any(e.get("alias") == "<b>x</b>" for e in served), "the hostile alias reached the API")
+        profiles = tempfile.mkdtemp(prefix="web_monitor_test_")
+        driver = browser(profiles)
+        try:
+            driver.get(url)
+            wait(driver, "the page shows all %d events" % len(served), lambda d: row_count(d) == len(served), 30)
+            body = driver.execute_script("return document.body.textContent")
+            check("<b>x</b>" in body and HOSTILE_PAGE in body, "received markup shows as text")
+            check(driver.execute_script("return document.querySelectorAll('#log-rows b, #now b, #log-rows img').length")
+                  == 0, "no element made of received text")
+            check(driver.execute_script("return window.__pwned === undefined"), "no script of a received text ran")
+            keys = driver.execute_script("return [...document.querySelectorAll('.marker')].map(m => m.dataset.source)")
+            check(sorted(keys) == ["DMR 2001", "YSF N0CALL"], "a marker for each source with a position (%s)" % keys)
+            buttons = driver.find_elements(By.CSS_SELECTOR, "#log-rows button.play")
+            check(len(buttons) == 2, "a play button for each call's speech file (%d)" % len(buttons))
+            if buttons:
+                driver.execute_script("arguments[0].scrollIntoView()", buttons[0])
+                buttons[0].click()
+                wait(driver, "the audio element loads", lambda d: d.execute_script(
+                    "const a = document.querySelector('#log-rows audio'); return a && (a.readyState >= 1 || a.error)"))
+                state = driver.execute_script(
+                    "const a = document.querySelector('#log-rows audio'); return [a.error ? a.error.code : 0, "
+                    "a.duration]")
+                check(state[0] == 0 and state[1] > 0.5, "the call's speech file plays as a WAV (%s)" % state)
+            if screenshot:
+                driver.save_screenshot(screenshot)
+        finally:
+            driver.quit()
+            shutil.rmtree(profiles, ignore_errors=True)
+    finally:
+        if proc:
+            proc.send_signal(signal.SIGINT)
+            try:
+                check(proc.wait(20) == 130, "Ctrl-C ends the lingering zelvane with status 130")
+            except subprocess.TimeoutExpired:
+                proc.kill()
+                check(False, "zelvane ended on Ctrl-C")
+        shutil.rmtree(folder, ignore_errors=True)
+    print("%d checks failed" % len(failures) if failures else "all checks passed")
+    return 1 if failures else 0
+
+
 def main():
     ap = argparse.ArgumentParser()
     ap.add_argument("--harness")
     ap.add_argument("--screenshot")
     ap.add_argument("--url")
+    ap.add_argument("--zelvane")
+    ap.add_argument("--airmint")
     args = ap.parse_args()
     if not CHROMIUM or not DRIVER:
         print("SKIP: chromium and chromium-driver are needed")
         return 77
     if args.url:
         return check_running(args.url, args.screenshot)
+    if args.zelvane:
+        return check_zelvane(args.zelvane, args.airmint, args.screenshot)
     if not args.harness:
         ap.error("give --harness PATH or --url URL")
     folder = tempfile.mkdtemp(prefix="web_monitor_test_")
