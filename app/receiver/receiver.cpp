@@ -264,7 +264,7 @@ void page_blocks(receiver_state &r, int index, const float *samples, size_t coun
     auto run = [&](const float *block, int32_t n, bool final_block) {
         s.samples += n;
         double saved = r.now;
-        r.now = static_cast<double>(s.samples) / s.rate;
+        r.now = static_cast<double>(r.settings.start_sample) / channel_rate + static_cast<double>(s.samples) / s.rate;
         for (auto &p : r.pages) {
             if (p->stream != index) continue;
             int32_t made = bit_demodulator_block(p->demod, block, n, out);
@@ -307,10 +307,10 @@ void page_input(receiver_state &r, const float *samples, size_t count, bool last
 // One block of 48000/s samples (a whole demodulator block, or the last part).
 void take_block(receiver_state &r, const float *block, int32_t count, bool last) {
     r.samples += count;
-    r.now = static_cast<double>(r.samples) / channel_rate;
+    r.now = static_cast<double>(r.settings.start_sample + r.samples) / channel_rate;
     voice_block(r, block, count, last);
     page_input(r, block, static_cast<size_t>(count), last);
-    r.now = static_cast<double>(r.samples) / channel_rate;
+    r.now = static_cast<double>(r.settings.start_sample + r.samples) / channel_rate;
     check_silence(r, false);
 }
 
@@ -458,8 +458,9 @@ void receiver::finish() {
 
 double receiver::horizon() const {
     const receiver_state &r = *state_;
-    double h = static_cast<double>(r.samples) / channel_rate;
-    for (const bit_stream &s : r.streams) h = std::min(h, static_cast<double>(s.samples) / s.rate);
+    const double start = static_cast<double>(r.settings.start_sample) / channel_rate;
+    double h = start + static_cast<double>(r.samples) / channel_rate;
+    for (const bit_stream &s : r.streams) h = std::min(h, start + static_cast<double>(s.samples) / s.rate);
     return h;
 }
 

@@ -42,6 +42,9 @@ struct receiver_settings {
     bool exact = false;      // the exact slicers instead of the tracking demodulators
     bool speech = false;     // synthesise the speech of the calls shown
     int64_t frequency = 0;   // the channel's centre (Hz), 0 for one narrowband input
+    // The channel's sample (at 48000/s) that the receiver's first sample is:
+    // a receiver woken when its channel comes alive reports input times.
+    int64_t start_sample = 0;
     receiver_tap *tap = nullptr;  // sees every line and voice unit (voice units are then captured always)
 };
 
