@@ -52,6 +52,14 @@ bool percent_decode(const std::string &in, std::string &out) {
     return true;
 }
 
+// A QoS 1 publish that fails with one of these never reached libmosquitto's
+// queue; any other failure (the connection dropping under it) leaves the
+// message queued there, to be sent again after reconnecting.
+bool refused_before_queueing(int rc) {
+    return rc == MOSQ_ERR_INVAL || rc == MOSQ_ERR_NOMEM || rc == MOSQ_ERR_PAYLOAD_SIZE ||
+           rc == MOSQ_ERR_MALFORMED_UTF8 || rc == MOSQ_ERR_OVERSIZE_PACKET || rc == MOSQ_ERR_NOT_SUPPORTED;
+}
+
 std::string lower(std::string text) {
     for (char &c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
     return text;
@@ -205,7 +213,10 @@ class mqtt_sink_impl {
         }
         mosquitto_int_option(mosq_, MOSQ_OPT_PROTOCOL_VERSION, MQTT_PROTOCOL_V311);
         mosquitto_max_inflight_messages_set(mosq_, in_flight_limit);
-        mosquitto_reconnect_delay_set(mosq_, options_.reconnect_min_s, options_.reconnect_max_s, true);
+        // The sink runs the client's network loop on a thread of its own
+        // (below) rather than libmosquitto's, whose loop ends for good on a
+        // failed TLS handshake or name lookup: here every failure is retried.
+        mosquitto_threaded_set(mosq_, true);
         mosquitto_connect_callback_set(mosq_, on_connect);
         mosquitto_disconnect_callback_set(mosq_, on_disconnect);
         mosquitto_publish_callback_set(mosq_, on_publish);
@@ -235,19 +246,7 @@ class mqtt_sink_impl {
             error = "mqtt: the status topic " + status_topic_ + " is not usable";
             return false;
         }
-        int rc = mosquitto_connect_async(mosq_, a.host.c_str(), a.port, options_.keepalive_s);
-        if (rc != MOSQ_ERR_SUCCESS) {
-            // Not reachable now: libmosquitto's thread keeps trying.
-            outage_ = true;
-            say("cannot reach the broker " + where_ + " (" + describe(rc) + "); events wait for it (up to " +
-                std::to_string(queue_.limit()) + ")");
-        }
-        rc = mosquitto_loop_start(mosq_);
-        if (rc != MOSQ_ERR_SUCCESS) {
-            error = std::string("mqtt: cannot start the network thread: ") + mosquitto_strerror(rc);
-            return false;
-        }
-        loop_started_ = true;
+        network_ = std::thread([this] { network(); });
         worker_ = std::thread([this] { work(); });
         return true;
     }
@@ -265,7 +264,7 @@ class mqtt_sink_impl {
     }
 
     void stop() {
-        if (!worker_.joinable() && !loop_started_) return;
+        if (!worker_.joinable() && !network_.joinable()) return;
         auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(options_.finish_wait_ms);
         {
             std::lock_guard<std::mutex> lock(mutex_);
@@ -294,21 +293,84 @@ class mqtt_sink_impl {
                 std::lock_guard<std::mutex> lock(mutex_);
                 ++in_flight_;
             }
-            if (mosquitto_publish(mosq_, &mid, status_topic_.c_str(), static_cast<int>(std::strlen(status_offline)),
-                                  status_offline, 1, true) == MOSQ_ERR_SUCCESS) {
+            if (!refused_before_queueing(mosquitto_publish(mosq_, &mid, status_topic_.c_str(),
+                                                           static_cast<int>(std::strlen(status_offline)),
+                                                           status_offline, 1, true))) {
                 std::unique_lock<std::mutex> lock(mutex_);
                 changed_.wait_for(lock, std::chrono::seconds(1),
                                   [this, unconfirmed] { return in_flight_ <= unconfirmed; });
             }
         }
-        mosquitto_disconnect(mosq_);
-        if (loop_started_) {
-            mosquitto_loop_stop(mosq_, !connected);
-            loop_started_ = false;
+        // The network thread sends the DISCONNECT, so that the broker
+        // knows this end is clean and keeps its last will to itself.
+        if (connected && mosquitto_disconnect(mosq_) == MOSQ_ERR_SUCCESS) {
+            std::unique_lock<std::mutex> lock(mutex_);
+            changed_.wait_for(lock, std::chrono::seconds(1), [this] { return !connected_; });
         }
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            stop_network_ = true;
+        }
+        changed_.notify_all();
+        if (network_.joinable()) network_.join();
     }
 
    private:
+    // Connects, runs the client's network loop, and after a failure of any
+    // kind (refused, lost, TLS, name lookup) tries again after a delay that
+    // doubles from reconnect_min_s to reconnect_max_s.
+    void network() {
+        const mqtt_address &a = options_.address;
+        int delay = options_.reconnect_min_s;
+        bool need_connect = true;
+        auto next_try = std::chrono::steady_clock::now();
+        for (;;) {
+            {
+                std::unique_lock<std::mutex> lock(mutex_);
+                if (stop_network_) return;
+                if (need_connect) {
+                    changed_.wait_until(lock, next_try, [this] { return stop_network_; });
+                    if (stop_network_) return;
+                }
+                if (connected_) delay = options_.reconnect_min_s;
+            }
+            if (need_connect) {
+                int rc = mosquitto_connect_async(mosq_, a.host.c_str(), a.port, options_.keepalive_s);
+                if (rc == MOSQ_ERR_SUCCESS) {
+                    need_connect = false;
+                } else {
+                    unreachable(describe(rc));
+                    next_try = std::chrono::steady_clock::now() + std::chrono::seconds(delay);
+                    delay = std::min(delay * 2, std::max(options_.reconnect_max_s, options_.reconnect_min_s));
+                    continue;
+                }
+            }
+            int rc = mosquitto_loop(mosq_, 100, 1);
+            if (rc != MOSQ_ERR_SUCCESS) {
+                {
+                    std::lock_guard<std::mutex> lock(mutex_);
+                    connected_ = false;
+                }
+                changed_.notify_all();
+                unreachable(describe(rc));
+                need_connect = true;
+                next_try = std::chrono::steady_clock::now() + std::chrono::seconds(delay);
+                delay = std::min(delay * 2, std::max(options_.reconnect_max_s, options_.reconnect_min_s));
+            }
+        }
+    }
+
+    // The first failure of an outage gets one line.
+    void unreachable(const std::string &why) {
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            if (outage_ || finishing_) return;
+            outage_ = true;
+        }
+        say("cannot reach the broker " + where_ + " (" + why + "); events wait for it (up to " +
+            std::to_string(queue_.limit()) + ")");
+    }
+
     static std::string describe(int rc) {
         if (rc == MOSQ_ERR_ERRNO) return std::strerror(errno);
         return mosquitto_strerror(rc);
@@ -347,8 +409,9 @@ class mqtt_sink_impl {
             std::lock_guard<std::mutex> lock(self->mutex_);
             ++self->in_flight_;
         }
-        if (mosquitto_publish(mosq, nullptr, self->status_topic_.c_str(), static_cast<int>(std::strlen(status_online)),
-                              status_online, 1, true) != MOSQ_ERR_SUCCESS) {
+        if (refused_before_queueing(mosquitto_publish(mosq, nullptr, self->status_topic_.c_str(),
+                                                      static_cast<int>(std::strlen(status_online)), status_online, 1,
+                                                      true))) {
             std::lock_guard<std::mutex> lock(self->mutex_);
             --self->in_flight_;
         }
@@ -377,8 +440,11 @@ class mqtt_sink_impl {
         bool say_lost = false;
         {
             std::lock_guard<std::mutex> lock(self->mutex_);
+            // A connection that never came up is the network thread's to
+            // report.
+            bool was_connected = self->connected_;
             self->connected_ = false;
-            if (rc != 0 && !self->outage_ && !self->finishing_) {
+            if (rc != 0 && was_connected && !self->outage_ && !self->finishing_) {
                 self->outage_ = true;
                 say_lost = true;
             }
@@ -440,11 +506,10 @@ class mqtt_sink_impl {
                 std::lock_guard<std::mutex> lock(mutex_);
                 ++in_flight_;
             }
-            // Published while the connection drops, an event stays with
-            // libmosquitto, which sends it again after reconnecting.
             int rc = mosquitto_publish(mosq_, nullptr, topic.c_str(), static_cast<int>(payload.size()), payload.data(),
                                        1, false);
-            if (rc != MOSQ_ERR_SUCCESS) {
+            // An event the library refused outright is given up.
+            if (refused_before_queueing(rc)) {
                 std::lock_guard<std::mutex> lock(mutex_);
                 --in_flight_;
                 ++given_up_;
@@ -469,7 +534,8 @@ class mqtt_sink_impl {
     mqtt_sink_options options_;
     std::string status_topic_, where_;
     struct mosquitto *mosq_ = nullptr;
-    bool loop_started_ = false;
+    std::thread network_;
+    bool stop_network_ = false;  // under mutex_
     bounded_queue<event> queue_;
     std::thread worker_;
     uint64_t given_up_ = 0;  // the worker's until it is joined
