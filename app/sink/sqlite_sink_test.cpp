@@ -306,7 +306,10 @@ TEST_F(LogTest, TheShellReadsWhileAWriterLogs) {
     ASSERT_GT(writer.pid, 0);
     std::vector<long> seen;
     for (int i = 0; i < 400; ++i) {
-        program_result r = run_program(shell_, {"-batch", "-noheader", db_, "SELECT count(*) FROM pages"}, "");
+        // As a dashboard would, the reader allows for the moments of
+        // exclusive locking at the writer's start and end.
+        program_result r =
+            run_program(shell_, {"-batch", "-noheader", "-cmd", ".timeout 2000", db_, "SELECT count(*) FROM pages"}, "");
         // Until the writer has made its tables and switched to WAL mode (a
         // moment of exclusive locking), there is nothing to read.
         if (seen.empty() && r.exit_code != 0) continue;
