@@ -361,6 +361,50 @@ TEST_F(MqttTest, TheLastWillSaysOfflineWhenTheReceiverDies) {
     EXPECT_EQ(retained_status(broker.port(), "zelvane/shed/status"), "offline");
 }
 
+// A broker that wants a user and password: the URL's are given, a wrong
+// password is refused with one line, and the right one publishes.
+TEST_F(MqttTest, TheUrlsUserAndPasswordReachABrokerThatWantsThem) {
+    std::string passwd = find_on_path("mosquitto_passwd");
+    if (passwd.empty()) GTEST_SKIP() << "mosquitto_passwd is not installed";
+    test_broker broker;
+    std::string file = broker.dir() + "/passwords";
+    ASSERT_EQ(run_program(passwd, {"-c", "-b", file, "ops", "p@ss:w/rd"}, "").exit_code, 0);
+    ASSERT_EQ(run_program(passwd, {"-b", file, "watcher", "watch"}, "").exit_code, 0);
+    broker.require_password(file);
+    std::string error;
+    ASSERT_TRUE(broker.start(error)) << error;
+
+    std::string base = "mqtt://ops:";
+    std::string where = "@127.0.0.1:" + std::to_string(broker.port()) + "/site/a";
+    auto wrong = options(broker.port(), "loft");
+    ASSERT_TRUE(parse_mqtt_url(base + "wrong" + where, wrong.address, error)) << error;
+    wrong.finish_wait_ms = 300;
+    auto refused = open(wrong);
+    ASSERT_TRUE(refused);
+    event e = numbered_page(1);
+    refused->take(e);
+    EXPECT_FALSE(refused->drain(2500));
+    refused->finish(false);
+    std::string said = all_lines();
+    EXPECT_NE(said.find("refused the connection"), std::string::npos) << said;
+    EXPECT_NE(said.find("1 event was not delivered"), std::string::npos) << said;
+
+    auto right = options(broker.port(), "loft");
+    ASSERT_TRUE(parse_mqtt_url(base + "p%40ss%3Aw%2Frd" + where, right.address, error)) << error;
+    auto sink = open(right);
+    ASSERT_TRUE(sink);
+    event f = numbered_page(2);
+    sink->take(f);
+    ASSERT_TRUE(sink->drain(5000)) << all_lines();
+    sink->finish(false);
+    // The prefix of the URL leads the topics.
+    program_result got = run_program(find_on_path("mosquitto_sub"),
+                                     {"-h", "127.0.0.1", "-p", std::to_string(broker.port()), "-u", "watcher", "-P",
+                                      "watch", "-t", "site/a/loft/status", "-C", "1", "-W", "5", "-v"},
+                                     "");
+    EXPECT_EQ(got.out, "site/a/loft/status offline\n") << got.err;
+}
+
 TEST_F(MqttTest, RefusesACaFileItCannotUse) {
     struct {
         std::string url, cafile, says;

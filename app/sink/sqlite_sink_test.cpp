@@ -308,8 +308,8 @@ TEST_F(LogTest, TheShellReadsWhileAWriterLogs) {
     for (int i = 0; i < 400; ++i) {
         // As a dashboard would, the reader allows for the moments of
         // exclusive locking at the writer's start and end.
-        program_result r =
-            run_program(shell_, {"-batch", "-noheader", "-cmd", ".timeout 2000", db_, "SELECT count(*) FROM pages"}, "");
+        program_result r = run_program(
+            shell_, {"-batch", "-noheader", "-cmd", ".timeout 2000", db_, "SELECT count(*) FROM pages"}, "");
         // Until the writer has made its tables and switched to WAL mode (a
         // moment of exclusive locking), there is nothing to read.
         if (seen.empty() && r.exit_code != 0) continue;
@@ -403,6 +403,34 @@ TEST_F(LogTest, ALockedDatabaseCostsOneLineAndTheLockedStretch) {
     ASSERT_EQ(said.size(), 2u);
     EXPECT_NE(said[1].find("writing again; 3 events were not logged"), std::string::npos) << said[1];
     EXPECT_EQ(sql("SELECT message FROM pages ORDER BY id"), "before\nafter\n");
+}
+
+// Events come faster than a locked log can take them: the queue keeps its
+// bound, and every event is either logged or counted in a line.
+TEST_F(LogTest, AStalledLogKeepsItsQueueBoundAndCountsWhatItDrops) {
+    auto sink = open(db_, 300, 4);
+    ASSERT_TRUE(sink);
+    running_program holder = start_program(shell_, {"-batch", db_});
+    ASSERT_GT(holder.pid, 0);
+    ASSERT_TRUE(write_input(holder, "BEGIN IMMEDIATE;\nINSERT INTO runs(started_utc) VALUES ('x');\nSELECT 'held';\n"));
+    ASSERT_EQ(read_output(holder, 5), "held\n");
+    for (int i = 0; i < 20; ++i) sink->take(*std::make_unique<event>(page(i, 2, "stalled")));
+    ASSERT_TRUE(sink->drain(20000));
+    ASSERT_TRUE(write_input(holder, "ROLLBACK;\n"));
+    finish_program(holder);
+    sink->take(*std::make_unique<event>(page(30, 3, "after")));
+    sink->finish(false);
+
+    long dropped = 0, skipped = 0;
+    for (const std::string &line : lines()) {
+        if (line.find("dropped: the log fell behind (queue of 4 full)") != std::string::npos)
+            dropped += std::stol(line);
+        size_t again = line.find("writing again; ");
+        if (again != std::string::npos) skipped += std::stol(line.substr(again + 15));
+    }
+    EXPECT_GE(dropped, 15) << "at most the queue's 4 and the one being written wait";
+    EXPECT_EQ(dropped + skipped, 20);
+    EXPECT_EQ(sql("SELECT message FROM pages ORDER BY id"), "after\n");
 }
 
 // The file system fills up under the log: one line, no crash, and the log

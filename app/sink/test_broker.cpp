@@ -86,7 +86,8 @@ bool test_broker::start(std::string &error) {
     if (port_ == 0) port_ = free_loopback_port();
     std::ofstream config(dir_ + "/mosquitto.conf");
     config << "listener " << port_ << " 127.0.0.1\n"
-           << "allow_anonymous true\n"
+           << "allow_anonymous " << (password_file_.empty() ? "true" : "false")
+           << "\n"
            // A subscriber that falls behind is not dropped from: what the
            // tests count is the sink's loss alone.
            << "max_queued_messages 0\n"
@@ -95,6 +96,7 @@ bool test_broker::start(std::string &error) {
     // As root the broker would change to its own user, who cannot read this
     // private folder.
     if (getuid() == 0) config << "user root\n";
+    if (!password_file_.empty()) config << "password_file " << password_file_ << "\n";
     if (persistence_)
         config << "persistence true\npersistence_location " << dir_ << "/\n";
     else

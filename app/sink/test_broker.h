@@ -38,6 +38,9 @@ class test_broker {
     int port() const { return port_; }
     const std::string &dir() const { return dir_; }
     std::string log() const;
+    // Clients must give a user and password from this file (made by
+    // mosquitto_passwd); takes effect at the next start.
+    void require_password(const std::string &password_file) { password_file_ = password_file; }
 
    private:
     std::string dir_;
@@ -45,6 +48,7 @@ class test_broker {
     pid_t pid_ = -1;
     bool persistence_;
     broker_tls tls_;
+    std::string password_file_;
 };
 
 struct received_message {
