@@ -156,7 +156,7 @@ test_subscriber::~test_subscriber() { disconnect(); }
 void test_subscriber::disconnect() {
     if (!mosq_) return;
     mosquitto_disconnect(mosq_);
-    mosquitto_loop_stop(mosq_, true);
+    mosquitto_loop_stop(mosq_, false);
     mosquitto_destroy(mosq_);
     mosq_ = nullptr;
     std::lock_guard<std::mutex> lock(mutex_);
