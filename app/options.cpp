@@ -4,6 +4,7 @@
 #include <getopt.h>
 
 #include <cerrno>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <sstream>
@@ -25,7 +26,12 @@ const char zelvane_usage[] =
     " -j, --json               JSON Lines instead of readable lines\n"
     " -a, --audio-dir DIR      write the speech of each call to a WAV file in DIR\n"
     "     --exact              use the exact slicers quadslice and duoslice\n"
-    "     --no-progress        no progress bar, even on a terminal\n";
+    "     --no-progress        no progress bar, even on a terminal\n"
+    "     --station NAME       name this receiver in every event\n"
+    "     --start-time TIME    wall-clock time of a file's start (ISO 8601, UTC:\n"
+    "                          2026-12-11T10:00:00Z): events get their UTC time\n"
+    "     --dedup SECONDS      the same page again within SECONDS is one event\n"
+    "                          (default 1)\n";
 
 bool is_iq(input_format format) {
     return format == input_format::cu8 || format == input_format::cs16 || format == input_format::cf32;
@@ -33,7 +39,7 @@ bool is_iq(input_format format) {
 
 namespace {
 
-enum long_only { opt_exact = 256, opt_no_progress };
+enum long_only { opt_exact = 256, opt_no_progress, opt_station, opt_start_time, opt_dedup };
 
 const struct option long_options[] = {
     {"help", no_argument, nullptr, 'h'},
@@ -45,6 +51,9 @@ const struct option long_options[] = {
     {"audio-dir", required_argument, nullptr, 'a'},
     {"exact", no_argument, nullptr, opt_exact},
     {"no-progress", no_argument, nullptr, opt_no_progress},
+    {"station", required_argument, nullptr, opt_station},
+    {"start-time", required_argument, nullptr, opt_start_time},
+    {"dedup", required_argument, nullptr, opt_dedup},
     {nullptr, 0, nullptr, 0},
 };
 
@@ -94,6 +103,31 @@ bool parse_protocols(const std::string &list, zelvane_options &o, std::string &e
     }
     if (!any) error = "--protocols needs at least one of dmr, ysf, pocsag";
     return any;
+}
+
+// An ISO 8601 UTC time "YYYY-MM-DDTHH:MM:SS[.fff][Z]" (or a space for the
+// T) in milliseconds since 1970; false for anything else.
+bool parse_utc(const std::string &text, long long &ms) {
+    int year, month, day, hour, minute;
+    double second;
+    char t = 0;
+    int used = 0;
+    if (std::sscanf(text.c_str(), "%4d-%2d-%2d%c%2d:%2d:%lf%n", &year, &month, &day, &t, &hour, &minute, &second,
+                    &used) != 7)
+        return false;
+    std::string rest = text.substr(static_cast<size_t>(used));
+    if ((t != 'T' && t != ' ') || !(rest.empty() || rest == "Z") || month < 1 || month > 12 || day < 1 || day > 31 ||
+        hour > 23 || minute > 59 || !(second >= 0 && second < 61) || year < 1970 || year > 9999)
+        return false;
+    // Days from 1970-01-01 to the date (proleptic Gregorian calendar).
+    const int y = month <= 2 ? year - 1 : year;
+    const int era = y / 400;
+    const int yoe = y - era * 400;
+    const int doy = (153 * (month + (month > 2 ? -3 : 9)) + 2) / 5 + day - 1;
+    const int doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
+    const long long days = static_cast<long long>(era) * 146097 + doe - 719468;
+    ms = ((days * 24 + hour) * 60 + minute) * 60000LL + static_cast<long long>(second * 1000 + 0.5);
+    return true;
 }
 
 // The option getopt_long just refused, as the user wrote it.
@@ -150,6 +184,29 @@ bool parse_zelvane_options(int argc, char **argv, zelvane_options &o, std::strin
             case opt_no_progress:
                 o.progress = false;
                 break;
+            case opt_station:
+                o.station = optarg;
+                if (o.station.empty() || o.station.size() > 64) {
+                    error = "--station takes a name of 1 to 64 characters";
+                    return false;
+                }
+                break;
+            case opt_start_time:
+                if (!parse_utc(optarg, o.start_ms)) {
+                    error = "--start-time takes an ISO 8601 UTC time such as 2026-12-11T10:00:00Z, not '" +
+                            std::string(optarg) + "'";
+                    return false;
+                }
+                break;
+            case opt_dedup: {
+                char *end = nullptr;
+                o.dedup_seconds = std::strtod(optarg, &end);
+                if (end == optarg || *end != 0 || !(o.dedup_seconds >= 0 && o.dedup_seconds <= 86400)) {
+                    error = "--dedup takes seconds from 0 to 86400, not '" + std::string(optarg) + "'";
+                    return false;
+                }
+                break;
+            }
             case ':':
                 error = "option '" + option_text(argv) + "' needs a value";
                 return false;

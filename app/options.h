@@ -25,6 +25,11 @@ struct zelvane_options {
     bool json = false;      // JSON Lines instead of readable lines
     std::string audio_dir;  // one WAV file per call in this folder; empty for none
     bool progress = true;   // a progress bar when standard error is a terminal and the input a file
+    std::string station;    // --station: put into every event; empty for none
+    // --start-time: the wall-clock time of the input's first sample, in
+    // milliseconds since 1970 (UTC); -1 when not given.
+    long long start_ms = -1;
+    double dedup_seconds = 1.0;  // --dedup: the same page again within this is a repeat
     bool help = false, version = false;
 };
 

@@ -25,7 +25,7 @@ void progress_init(progress_bar &bar, bool enabled, long long total_frames, doub
 void progress_update(progress_bar &bar, long long frames) {
     if (!bar.shown) return;
     long long now = now_ms();
-    if (bar.last_ms >= 0 && now - bar.last_ms < 200) return;
+    if (bar.last_ms >= 0 && now - bar.last_ms < 200 && frames < bar.total) return;  // the end is always drawn
     bar.last_ms = now;
     constexpr int width = 30;
     double fraction = bar.total > 0 ? static_cast<double>(frames) / static_cast<double>(bar.total) : 0;

@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: MIT
 // zelvane: one command from a recording, a stream or IQ to calls, pages and
-// speech, through the suite's receiving programs.
+// speech, through the receiving programs' own decoders, run in-process.
 
 #include <signal.h>
 
@@ -8,8 +8,8 @@
 #include <cstdio>
 #include <string>
 
+#include "engine.h"
 #include "options.h"
-#include "run.h"
 #include "tool_frame.h"
 
 namespace {
@@ -21,6 +21,9 @@ void request_stop(int) { stop_requested = 1; }
 }  // namespace
 
 int main(int argc, char **argv) {
+    // Descriptors 0 to 2 left closed are opened on /dev/null, so that no
+    // file zelvane opens takes their place; SIGPIPE gives EPIPE instead.
+    init_stream_frame();
     zelvane_options options;
     std::string error;
     if (!parse_zelvane_options(argc, argv, options, error)) {
@@ -41,8 +44,7 @@ int main(int argc, char **argv) {
     sigaction(SIGINT, &action, nullptr);
     sigaction(SIGTERM, &action, nullptr);
     sigaction(SIGHUP, &action, nullptr);
-    signal(SIGPIPE, SIG_IGN);
-    int status = run_zelvane(options, stdout, &stop_requested, error);
+    int status = run_engine(options, &stop_requested, error);
     if (status == 1) std::fprintf(stderr, "zelvane: %s\n", error.c_str());
     return status;
 }

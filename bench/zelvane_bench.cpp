@@ -1,10 +1,14 @@
 // SPDX-License-Identifier: MIT
-// zelvane's figures: the CPU time of zelvane and all its chains per second of
-// 48000 samples/s input (without speech, so without the vocoder; then with
-// it for comparison), and the latency from a sample to the event it causes
-// when the input arrives in real time, as from a receiver.
+// zelvane's figures: the CPU time of zelvane (and of any process it starts)
+// per second of 48000 samples/s input (without speech, so without the
+// vocoder; then with it for comparison), the peak resident memory of the
+// whole front door, the spread of event times from run to run, and the
+// latency from the deciding sample to its event when the input arrives in
+// real time, as from a receiver.
 //
-// Usage: zelvane_bench BIN_DIR [SECONDS]   (input length, default 60)
+// Usage: zelvane_bench BIN_DIR [SECONDS [OTHER_ZELVANE]]   (input length,
+// default 60; OTHER_ZELVANE: another build's zelvane, measured alike beside
+// it, with its programs next to it)
 
 #include <fcntl.h>
 #include <poll.h>
@@ -88,13 +92,36 @@ double children_cpu_seconds() {
 struct run_result {
     double cpu = 0, wall = 0;
     int events = 0;
+    long peak_kib = 0;           // resident memory of zelvane and its children together, at its peak
+    std::vector<double> times;   // of the events, in order
+    std::vector<std::string> lines;
 };
 
-// Runs zelvane on a file; CPU time of it and every descendant it waited for.
-run_result run_file(const std::string &bin, const std::vector<std::string> &args) {
+// Resident memory (VmRSS, KiB) of a process and, recursively, its children.
+long tree_rss_kib(pid_t pid) {
+    char path[64];
+    std::snprintf(path, sizeof path, "/proc/%d/status", static_cast<int>(pid));
+    FILE *f = std::fopen(path, "r");
+    if (!f) return 0;
+    long kib = 0;
+    char line[256];
+    while (std::fgets(line, sizeof line, f))
+        if (std::strncmp(line, "VmRSS:", 6) == 0) kib = std::atol(line + 6);
+    std::fclose(f);
+    std::snprintf(path, sizeof path, "/proc/%d/task/%d/children", static_cast<int>(pid), static_cast<int>(pid));
+    f = std::fopen(path, "r");
+    if (!f) return kib;
+    int child;
+    while (std::fscanf(f, "%d", &child) == 1) kib += tree_rss_kib(child);
+    std::fclose(f);
+    return kib;
+}
+
+// Runs zelvane on a file; CPU time of it and every descendant it waited for,
+// and the peak of their resident memory together, sampled every 5 ms.
+run_result run_file(const std::string &path, const std::vector<std::string> &args) {
     std::vector<char *> argv;
-    std::string path = bin + "/zelvane";
-    argv.push_back(path.data());
+    argv.push_back(const_cast<char *>(path.c_str()));
     for (const auto &a : args) argv.push_back(const_cast<char *>(a.c_str()));
     argv.push_back(nullptr);
     int out[2];
@@ -111,10 +138,24 @@ run_result run_file(const std::string &bin, const std::vector<std::string> &args
     close(out[1]);
     run_result r;
     char buffer[4096];
-    ssize_t n;
-    while ((n = read(out[0], buffer, sizeof buffer)) > 0)
-        r.events += static_cast<int>(std::count(buffer, buffer + n, '\n'));
+    std::string text;
+    for (;;) {
+        pollfd p{out[0], POLLIN, 0};
+        if (poll(&p, 1, 5) > 0) {
+            ssize_t n = read(out[0], buffer, sizeof buffer);
+            if (n <= 0) break;
+            text.append(buffer, static_cast<size_t>(n));
+        }
+        r.peak_kib = std::max(r.peak_kib, tree_rss_kib(pid));
+    }
     close(out[0]);
+    for (size_t at = 0, nl; (nl = text.find('\n', at)) != std::string::npos; at = nl + 1) {
+        std::string line = text.substr(at, nl - at);
+        size_t t = line.find("\"time\":");
+        r.times.push_back(t == std::string::npos ? 0 : std::atof(line.c_str() + t + 7));
+        r.lines.push_back(line);
+        ++r.events;
+    }
     int status = 0;
     waitpid(pid, &status, 0);
     r.wall = now_seconds() - start;
@@ -133,11 +174,10 @@ struct delays {
 };
 
 // Feeds the signal in real time through a pipe and notes the delays of each event.
-std::map<std::string, delays> latencies(const std::string &bin, const std::vector<float> &signal) {
+std::map<std::string, delays> latencies(const std::string &path, const std::vector<float> &signal) {
     int in[2], out[2];
     std::map<std::string, delays> by_protocol;
     if (pipe(in) != 0 || pipe(out) != 0) return by_protocol;
-    std::string path = bin + "/zelvane";
     pid_t pid = fork();
     if (pid == 0) {
         dup2(in[0], 0);
@@ -205,27 +245,31 @@ std::map<std::string, delays> latencies(const std::string &bin, const std::vecto
     return by_protocol;
 }
 
-}  // namespace
-
-int main(int argc, char **argv) {
-    if (argc < 2) {
-        std::fprintf(stderr, "usage: zelvane_bench BIN_DIR [SECONDS]\n");
-        return 2;
+// The largest difference of an event's time between runs, events taken in
+// order and matched by their text without the time; -1 if the runs gave
+// different events.
+double time_spread(const std::vector<run_result> &runs, const char *protocol) {
+    double spread = 0;
+    for (size_t k = 0; k < runs[0].times.size(); ++k) {
+        if (runs[0].lines[k].find(protocol) == std::string::npos) continue;
+        double low = runs[0].times[k], high = low;
+        for (const run_result &r : runs) {
+            if (r.times.size() != runs[0].times.size()) return -1;
+            low = std::min(low, r.times[k]);
+            high = std::max(high, r.times[k]);
+        }
+        spread = std::max(spread, high - low);
     }
-    std::string bin = argv[1];
-    double seconds = argc > 2 ? std::atof(argv[2]) : 60;
-    if (seconds < 10) seconds = 10;
-    std::vector<float> signal = test_signal(bin, seconds);
-    char file[] = "/tmp/zelvane_bench_XXXXXX";
-    int fd = mkstemp(file);
-    if (fd < 0 || write(fd, signal.data(), signal.size() * sizeof(float)) < 0) return 1;
-    close(fd);
-    char audio[] = "/tmp/zelvane_bench_audio_XXXXXX";
-    if (!mkdtemp(audio)) return 1;
+    return spread;
+}
 
-    std::printf("input: %.0f s of 48000 samples/s float baseband, every protocol and rate in turn\n", seconds);
-    std::printf("%-44s %10s %12s %8s %7s\n", "run (zelvane -j -f f32 -r 48000 ...)", "CPU s", "% of a core", "wall s",
-                "events");
+void measure(const char *label, const std::string &zelvane, const std::vector<float> &signal, double seconds,
+             const std::string &file) {
+    char audio[] = "/tmp/zelvane_bench_audio_XXXXXX";
+    if (!mkdtemp(audio)) return;
+    std::printf("\n%s: %s\n", label, zelvane.c_str());
+    std::printf("%-44s %10s %12s %8s %7s %12s\n", "run (zelvane -j -f f32 -r 48000 ...)", "CPU s", "% of a core",
+                "wall s", "events", "peak RSS MiB");
     const struct {
         const char *name;
         std::vector<std::string> args;
@@ -235,16 +279,23 @@ int main(int argc, char **argv) {
         {"all chains and speech (-a, with the vocoder)", {"-j", "-a", audio, "-f", "f32", "-r", "48000", file}},
     };
     for (const auto &run : runs) {
-        run_result r = run_file(bin, run.args);
-        std::printf("%-44s %10.3f %11.2f%% %8.2f %7d\n", run.name, r.cpu, 100 * r.cpu / seconds, r.wall, r.events);
+        run_result r = run_file(zelvane, run.args);
+        std::printf("%-44s %10.3f %11.2f%% %8.2f %7d %12.1f\n", run.name, r.cpu, 100 * r.cpu / seconds, r.wall,
+                    r.events, static_cast<double>(r.peak_kib) / 1024);
     }
     std::system((std::string("rm -rf '") + audio + "'").c_str());
-    unlink(file);
+
+    // The same file five times, the machine otherwise idle: how far apart
+    // the times of the same event fall.
+    std::vector<run_result> again;
+    for (int n = 0; n < 5; ++n) again.push_back(run_file(zelvane, runs[0].args));
+    std::printf("run-to-run spread of event times over 5 runs: pages %.3f s, calls %.3f s (-1: different events)\n",
+                time_spread(again, "\"POCSAG\""), std::max(time_spread(again, "\"DMR\""), time_spread(again, "\"YSF\"")));
 
     double live = std::min(seconds, 30.0);
     std::printf(
-        "\nlatency: %.0f s of the same input written in real time (10 ms blocks) into zelvane's standard input.\n"
-        "(a) seconds from writing the sample at the event's time stamp to reading the event;\n"
+        "latency: %.0f s of the same input written in real time (10 ms blocks) into zelvane's standard input.\n"
+        "(a) seconds from writing the sample at the event's time stamp (its deciding sample) to reading the event;\n"
         "(b) from writing the transmission's first sample (call) or its last (call-end, page, after\n"
         "    the generator's idle tail) to reading the event: the protocol's own delay included\n",
         live);
@@ -255,13 +306,34 @@ int main(int argc, char **argv) {
         std::snprintf(text, sizeof text, "min %6.3f  median %6.3f  max %6.3f", v.front(), v[v.size() / 2], v.back());
         return std::string(text);
     };
-    auto measured = latencies(bin, head);
-    std::printf("  CPU of zelvane and its chains over the %.0f s: %.3f s, %.2f%% of a core\n", live, live_cpu_seconds,
+    auto measured = latencies(zelvane, head);
+    std::printf("  CPU of the front door over the %.0f s: %.3f s, %.2f%% of a core\n", live, live_cpu_seconds,
                 100 * live_cpu_seconds / live);
     for (auto &[kind, d] : measured) {
         std::printf("  %-16s %3zu events  (a) %s\n", kind.c_str(), d.after_stamp.size(),
                     summary(d.after_stamp).c_str());
         if (!d.after_part.empty()) std::printf("  %-16s %10s  (b) %s\n", "", "", summary(d.after_part).c_str());
     }
+}
+
+}  // namespace
+
+int main(int argc, char **argv) {
+    if (argc < 2) {
+        std::fprintf(stderr, "usage: zelvane_bench BIN_DIR [SECONDS [OTHER_ZELVANE]]\n");
+        return 2;
+    }
+    std::string bin = argv[1];
+    double seconds = argc > 2 ? std::atof(argv[2]) : 60;
+    if (seconds < 10) seconds = 10;
+    std::vector<float> signal = test_signal(bin, seconds);
+    char file[] = "/tmp/zelvane_bench_XXXXXX";
+    int fd = mkstemp(file);
+    if (fd < 0 || write(fd, signal.data(), signal.size() * sizeof(float)) < 0) return 1;
+    close(fd);
+    std::printf("input: %.0f s of 48000 samples/s float baseband, every protocol and rate in turn\n", seconds);
+    measure("this build", bin + "/zelvane", signal, seconds, file);
+    if (argc > 3) measure("beside it, another build", argv[3], signal, seconds, file);
+    unlink(file);
     return 0;
 }

@@ -4,7 +4,9 @@
 namespace {
 
 bool needs_escape(unsigned char byte, escape_set set) {
-    if (byte == '\r' || byte == '\n' || byte == 0x1B) return true;
+    // A backslash is escaped too, so that a received "\x0A" (four characters)
+    // never reads as an escape: undoing the escapes gives the text exactly.
+    if (byte == '\r' || byte == '\n' || byte == 0x1B || byte == '\\') return true;
     return set == escape_set::metadata_value && byte == ';';
 }
 

@@ -9,8 +9,8 @@
 // Which bytes are written as "\xHH" (upper-case hex). Every other byte passes
 // unchanged.
 enum class escape_set {
-    line_text,       // CR, LF and ESC: a page text on its own output line
-    metadata_value,  // CR, LF, ESC and ';': one value of a "key:value;" field
+    line_text,       // CR, LF, ESC and '\': a page text on its own output line
+    metadata_value,  // CR, LF, ESC, '\' and ';': one value of a "key:value;" field
 };
 
 // Copies length bytes of text into out (capacity bytes, zero-terminated when

@@ -22,6 +22,13 @@ TEST(TextEscape, LineTextEscapesOnlyLineBreaksAndEscape) {
     EXPECT_EQ(escaped(std::string("\0\x7f\xe9", 3), escape_set::line_text), std::string("\0\x7f\xe9", 3));
 }
 
+// A backslash of the text is escaped as well, so that the escapes can be
+// undone exactly: a received "\x0A" stays four characters.
+TEST(TextEscape, BackslashEscapedSoThatEscapesUndoExactly) {
+    EXPECT_EQ(escaped("C:\\x0A", escape_set::line_text), "C:\\x5Cx0A");
+    EXPECT_EQ(escaped("a\\;b", escape_set::metadata_value), "a\\x5C\\x3Bb");
+}
+
 TEST(TextEscape, MetadataValueEscapesSemicolonToo) {
     EXPECT_EQ(escaped("DL1;ABC\n", escape_set::metadata_value), "DL1\\x3BABC\\x0A");
     EXPECT_EQ(escaped("N0CALL    ", escape_set::metadata_value), "N0CALL    ");

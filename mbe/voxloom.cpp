@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "voxloom.h"
 
+#include <algorithm>
+
 #include <climits>
 #include <cstdlib>
 #include <cstring>
@@ -135,6 +137,18 @@ void synthesise(voxloom_state &s) {
 }
 
 }  // namespace
+
+void voxloom_synthesise(voxloom_state &state, int mode, const uint8_t *frame, size_t size) {
+    state.errs = 0;
+    state.errs2 = 0;
+    state.mode = mode;
+    const int known = codec_frame_size(mode);
+    if (known != 0) state.frame_size = known;
+    std::memset(state.frame, 0, sizeof state.frame);
+    std::memcpy(state.frame, frame, std::min(size, std::min(sizeof state.frame, static_cast<size_t>(state.frame_size))));
+    clear_bit_arrays(state);
+    synthesise(state);
+}
 
 bool voxloom_process_record(voxloom_state &state, FILE *input, FILE *output, FILE *diagnostics) {
     state.errs = 0;

@@ -90,5 +90,12 @@ void voxloom_start(voxloom_state &state, const voxloom_settings &settings);
 // known record there is nothing to repeat and only its mode byte is consumed.
 bool voxloom_process_record(voxloom_state &state, FILE *input, FILE *output, FILE *diagnostics);
 
+// The in-process form of one record: synthesises the frame of size bytes
+// (missing bytes taken as 0) into state.samples or state.float_samples and
+// state.err_str. mode is a mode byte as in tagged input (plain input is
+// mode 0); a mode of no known kind leaves the last frame's output, as
+// voxloom_process_record repeats it.
+void voxloom_synthesise(voxloom_state &state, int mode, const uint8_t *frame, size_t size);
+
 // Processes records until voxloom_process_record ends the run.
 void voxloom_run(voxloom_state &state, FILE *input, FILE *output, FILE *diagnostics);

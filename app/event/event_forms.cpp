@@ -5,6 +5,8 @@
 #include <rapidjson/writer.h>
 
 #include <cstdio>
+#include <initializer_list>
+#include <string_view>
 
 #include "received_text.h"
 
@@ -88,34 +90,49 @@ void extra_keys(json_writer &w, const event &e) {
     }
 }
 
+// Appends the pieces one by one: gcc 12 warns falsely (-Wrestrict) about
+// chains of string additions around a temporary.
+void put(std::string &out, std::initializer_list<std::string_view> pieces) {
+    for (std::string_view p : pieces) out.append(p);
+}
+
+void put_name(std::string &out, const std::string &name) {
+    if (!name.empty()) put(out, {" (", printable(name), ")"});
+}
+
 // The fields of a call shown on its readable line.
 std::string dmr_text(const event &e) {
-    std::string out = " slot " + std::to_string(e.slot) + "  " + event_kind_name(e.kind) + "  ";
-    out += e.type.empty() ? "call" : e.type;
-    out += " " + std::to_string(e.source);
-    if (!e.source_name.empty()) out += " (" + printable(e.source_name) + ")";
-    out += " -> " + std::to_string(e.target);
-    if (!e.target_name.empty()) out += " (" + printable(e.target_name) + ")";
-    if (!e.alias.empty()) out += "  alias \"" + printable(e.alias) + "\"";
+    std::string out;
+    put(out, {" slot ", std::to_string(e.slot), "  ", event_kind_name(e.kind), "  ", e.type.empty() ? "call" : e.type,
+              " ", std::to_string(e.source)});
+    put_name(out, e.source_name);
+    put(out, {" -> ", std::to_string(e.target)});
+    put_name(out, e.target_name);
+    if (!e.alias.empty()) put(out, {"  alias \"", printable(e.alias), "\""});
     return out;
 }
 
 std::string ysf_text(const event &e) {
-    std::string out = std::string("  ") + event_kind_name(e.kind) + "  ";
-    if (!e.mode.empty()) out += printable(e.mode) + " ";
+    std::string out;
+    put(out, {"  ", event_kind_name(e.kind), "  "});
+    if (!e.mode.empty()) put(out, {printable(e.mode), " "});
     out += printable(e.ysf_source);
-    if (!e.source_name.empty()) out += " (" + printable(e.source_name) + ")";
-    out += " -> " + printable(e.ysf_target);
-    if (!e.up.empty() || !e.down.empty()) out += "  up " + printable(e.up) + " down " + printable(e.down);
-    if (!e.radio.empty()) out += "  radio " + printable(e.radio);
+    put_name(out, e.source_name);
+    put(out, {" -> ", printable(e.ysf_target)});
+    if (!e.up.empty() || !e.down.empty()) put(out, {"  up ", printable(e.up), " down ", printable(e.down)});
+    if (!e.radio.empty()) put(out, {"  radio ", printable(e.radio)});
     return out;
 }
 
 std::string pocsag_text(const event &e) {
-    std::string out = " " + std::to_string(e.baud) + "  page  address " + std::to_string(e.address);
-    if (!e.name.empty()) out += " (" + printable(e.name) + ")";
-    if (e.function >= 0) out += " function " + std::to_string(e.function);
-    out += e.message.empty() ? "  (tone)" : "  \"" + printable(e.message) + "\"";
+    std::string out;
+    put(out, {" ", std::to_string(e.baud), "  page  address ", std::to_string(e.address)});
+    put_name(out, e.name);
+    if (e.function >= 0) put(out, {" function ", std::to_string(e.function)});
+    if (e.message.empty())
+        out += "  (tone)";
+    else
+        put(out, {"  \"", printable(e.message), "\""});
     return out;
 }
 
@@ -239,8 +256,8 @@ std::string event_text(const event &e) {
     } else {
         if (e.protocol == event_protocol::dmr && e.slot > 0 && e.kind != event_kind::signal)
             out += " slot " + std::to_string(e.slot);
-        out += std::string("  ") + event_kind_name(e.kind);
-        if (!e.summary.empty()) out += "  " + printable(e.summary);
+        put(out, {"  ", event_kind_name(e.kind)});
+        if (!e.summary.empty()) put(out, {"  ", printable(e.summary)});
     }
     if (e.has_position) out += "  at " + fixed(e.lat, 6) + "," + fixed(e.lon, 6);
     if (e.kind == event_kind::call_end) out += "  (" + fixed(e.duration, 1) + " s)";
