@@ -346,7 +346,7 @@ class sqlite_sink_impl {
         if (ok) {
             ok = e.kind == event_kind::page          ? write_page(e, error)
                  : e.kind == event_kind::page_repeat ? write_repeat(e, error)
-                 : e.kind == event_kind::data        ? write_position(e, nullptr, error)
+                 : e.kind == event_kind::data        ? write_data_position(e, error)
                                                      : write_call(e, error);
         }
         if (ok) ok = step(commit_, error);
@@ -436,6 +436,12 @@ class sqlite_sink_impl {
             while (calls_.size() > open_calls_limit) calls_.erase(calls_.begin());
         }
         return true;
+    }
+
+    // A position from a data event belongs to the call it came in, if any.
+    bool write_data_position(const event &e, std::string &error) {
+        auto call = e.call_id != 0 ? calls_.find(e.call_id) : calls_.end();
+        return write_position(e, call != calls_.end() ? &call->second.row : nullptr, error);
     }
 
     bool write_position(const event &e, const sqlite3_int64 *call_row, std::string &error) {

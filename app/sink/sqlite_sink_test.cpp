@@ -146,6 +146,18 @@ TEST_F(LogTest, CallRowIsWrittenAtItsStartUpdatedWhileItRunsAndClosedAtItsEnd) {
     late.lon = 13.25;
     sink->take(late);
     sink->take(late);  // the same talker and position again add no rows
+    event gps = late;  // a position sent as data within the call
+    gps.kind = event_kind::data;
+    gps.time = 4.0;
+    gps.lat = 52.75;
+    sink->take(gps);
+    event elsewhere = gps;  // and one outside any call
+    elsewhere.call_id = 0;
+    elsewhere.source = 2620009;
+    sink->take(elsewhere);
+    event control = gps;  // not logged
+    control.kind = event_kind::csbk;
+    sink->take(control);
     event end = dmr_call(7, event_kind::call_end, 5.5, 2620002, 2001);
     end.duration = 4.5;
     end.audio = "call-7.wav";
@@ -158,8 +170,10 @@ TEST_F(LogTest, CallRowIsWrittenAtItsStartUpdatedWhileItRunsAndClosedAtItsEnd) {
     EXPECT_EQ(sql("SELECT source, coalesce(alias, '-'), time FROM call_sources ORDER BY id"),
               "2620001|-|1.0\n2620002|DL1ABC|3.0\n");
     EXPECT_EQ(sql("SELECT c.run_call, p.protocol, p.source, p.lat, p.lon, p.time FROM positions p "
-                  "JOIN calls c ON c.id = p.call_id"),
-              "7|DMR|2620002|52.5|13.25|3.0\n");
+                  "JOIN calls c ON c.id = p.call_id ORDER BY p.id"),
+              "7|DMR|2620002|52.5|13.25|3.0\n7|DMR|2620002|52.75|13.25|4.0\n");
+    EXPECT_EQ(sql("SELECT coalesce(call_id, '-'), source, lat FROM positions WHERE call_id IS NULL"),
+              "-|2620009|52.75\n");
     EXPECT_EQ(sql("SELECT count(*) FROM runs WHERE stopped_utc IS NOT NULL"), "1\n");
     EXPECT_TRUE(lines().empty());
 }
