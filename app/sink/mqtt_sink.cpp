@@ -312,14 +312,37 @@ class mqtt_sink_impl {
             stop_network_ = true;
         }
         changed_.notify_all();
-        if (network_.joinable()) network_.join();
+        if (!network_.joinable()) return;
+        // A name lookup in progress (a DNS server that does not answer) may
+        // hold the network thread for many seconds; the end of the run does
+        // not wait for it: the thread is left to end with the process, and
+        // what it uses is never freed (see abandoned()).
+        std::unique_lock<std::mutex> lock(mutex_);
+        if (changed_.wait_for(lock, std::chrono::seconds(2), [this] { return network_done_; })) {
+            lock.unlock();
+            network_.join();
+        } else {
+            network_.detach();
+            abandoned_ = true;
+        }
     }
+
+    bool abandoned() const { return abandoned_; }
 
    private:
     // Connects, runs the client's network loop, and after a failure of any
     // kind (refused, lost, TLS, name lookup) tries again after a delay that
     // doubles from reconnect_min_s to reconnect_max_s.
     void network() {
+        network_loop();
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            network_done_ = true;
+        }
+        changed_.notify_all();
+    }
+
+    void network_loop() {
         const mqtt_address &a = options_.address;
         int delay = options_.reconnect_min_s;
         bool need_connect = true;
@@ -535,7 +558,8 @@ class mqtt_sink_impl {
     std::string status_topic_, where_;
     struct mosquitto *mosq_ = nullptr;
     std::thread network_;
-    bool stop_network_ = false;  // under mutex_
+    bool stop_network_ = false, network_done_ = false;  // under mutex_
+    bool abandoned_ = false;
     bounded_queue<event> queue_;
     std::thread worker_;
     uint64_t given_up_ = 0;  // the worker's until it is joined
@@ -549,7 +573,11 @@ class mqtt_sink_impl {
 };
 
 mqtt_sink::mqtt_sink(std::unique_ptr<mqtt_sink_impl> impl) : impl_(std::move(impl)) {}
-mqtt_sink::~mqtt_sink() = default;
+mqtt_sink::~mqtt_sink() {
+    impl_->stop();
+    // A network thread still inside a name lookup keeps using the client.
+    if (impl_->abandoned()) static_cast<void>(impl_.release());
+}
 void mqtt_sink::take(event &e) { impl_->take(e); }
 void mqtt_sink::finish(bool interrupted) {
     (void)interrupted;
