@@ -4,7 +4,7 @@
 #include <mosquitto.h>
 #include <unistd.h>
 
-#include <atomic>
+#include <algorithm>
 #include <cctype>
 #include <cerrno>
 #include <chrono>
@@ -189,6 +189,8 @@ std::string mqtt_topic(const std::string &prefix, const std::string &station, co
 class mqtt_sink_impl {
    public:
     explicit mqtt_sink_impl(const mqtt_sink_options &options) : options_(options), queue_(options.queue_limit) {
+        options_.reconnect_min_s = std::max(options_.reconnect_min_s, 1);
+        options_.reconnect_max_s = std::max(options_.reconnect_max_s, options_.reconnect_min_s);
         status_topic_ = options_.address.prefix + "/" + options_.station + "/status";
         where_ = options_.address.host + ":" + std::to_string(options_.address.port);
     }
@@ -303,6 +305,10 @@ class mqtt_sink_impl {
         }
         // The network thread sends the DISCONNECT, so that the broker
         // knows this end is clean and keeps its last will to itself.
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            no_reconnect_ = true;
+        }
         if (connected && mosquitto_disconnect(mosq_) == MOSQ_ERR_SUCCESS) {
             std::unique_lock<std::mutex> lock(mutex_);
             changed_.wait_for(lock, std::chrono::seconds(1), [this] { return !connected_; });
@@ -354,6 +360,10 @@ class mqtt_sink_impl {
                 if (need_connect) {
                     changed_.wait_until(lock, next_try, [this] { return stop_network_; });
                     if (stop_network_) return;
+                    if (no_reconnect_) {
+                        next_try = std::chrono::steady_clock::now() + std::chrono::milliseconds(100);
+                        continue;
+                    }
                 }
                 if (connected_) delay = options_.reconnect_min_s;
             }
@@ -364,7 +374,7 @@ class mqtt_sink_impl {
                 } else {
                     unreachable(describe(rc));
                     next_try = std::chrono::steady_clock::now() + std::chrono::seconds(delay);
-                    delay = std::min(delay * 2, std::max(options_.reconnect_max_s, options_.reconnect_min_s));
+                    delay = std::min(delay * 2, options_.reconnect_max_s);
                     continue;
                 }
             }
@@ -378,7 +388,7 @@ class mqtt_sink_impl {
                 unreachable(describe(rc));
                 need_connect = true;
                 next_try = std::chrono::steady_clock::now() + std::chrono::seconds(delay);
-                delay = std::min(delay * 2, std::max(options_.reconnect_max_s, options_.reconnect_min_s));
+                delay = std::min(delay * 2, options_.reconnect_max_s);
             }
         }
     }
@@ -558,7 +568,7 @@ class mqtt_sink_impl {
     std::string status_topic_, where_;
     struct mosquitto *mosq_ = nullptr;
     std::thread network_;
-    bool stop_network_ = false, network_done_ = false;  // under mutex_
+    bool stop_network_ = false, network_done_ = false, no_reconnect_ = false;  // under mutex_
     bool abandoned_ = false;
     bounded_queue<event> queue_;
     std::thread worker_;
