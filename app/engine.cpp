@@ -10,16 +10,21 @@
 #include <vector>
 
 #include "audio_sink.h"
+#include "channel.h"
+#include "channelizer.h"
 #include "event_order.h"
 #include "file_source.h"
 #include "http_sink.h"
 #include "line_sinks.h"
+#include "mqtt_sink.h"
 #include "names.h"
 #include "narrowband.h"
 #include "page_merge.h"
 #include "progress.h"
 #include "raw_source.h"
 #include "receiver.h"
+#include "rtl_tcp_source.h"
+#include "sqlite_sink.h"
 
 namespace {
 
@@ -39,6 +44,17 @@ raw_format raw_format_of(input_format f) {
 }
 
 std::unique_ptr<sample_source> open_input(const zelvane_options &o, std::string &error) {
+    if (!o.rtl_tcp_host.empty()) {
+        rtl_tcp_settings rtl;
+        rtl.host = o.rtl_tcp_host;
+        rtl.port = o.rtl_tcp_port;
+        rtl.center_hz = o.center;
+        rtl.rate = o.rate;
+        rtl.automatic_gain = o.automatic_gain;
+        rtl.gain_db = o.gain_db;
+        rtl.ppm = static_cast<int>(std::lround(o.ppm));
+        return open_rtl_tcp(rtl, error);
+    }
     if (o.format == input_format::file) return open_sound_file(o.input, error);
     return open_raw_source(o.input, raw_format_of(o.format), static_cast<double>(o.rate), error);
 }
@@ -69,7 +85,11 @@ struct engine {
     narrowband_input narrowband;
     uint64_t call_ids = 0;
     std::vector<receiver_item> items;
-    std::unique_ptr<receiver> channel;
+    std::unique_ptr<receiver> channel;  // the one narrowband channel
+    // Wideband: the channelizer and a gated channel per watched frequency.
+    channelizer band;
+    std::vector<std::unique_ptr<gated_channel>> channels;
+    std::vector<std::vector<float>> channel_iq;
     event_order order;
     page_merge pages;
     name_tables names;
@@ -112,6 +132,44 @@ struct engine {
         for (auto &s : sinks) s->take(e);
     }
 
+    // The input time every channel has reported up to.
+    double horizon() const {
+        if (channel) return channel->horizon();
+        double h = INFINITY;
+        for (const auto &c : channels) h = std::min(h, c->horizon());
+        return h;
+    }
+
+    // The frames of one pass through the channelizer into every channel
+    // (all of them at the end, last).
+    void decode_band(const float *frames, size_t count, bool last) {
+        for (auto &out : channel_iq) out.clear();
+        band.process(frames, count, channel_iq);
+        if (last) band.finish(channel_iq);
+        std::vector<double> floors;
+        for (const auto &c : channels) floors.push_back(c->activity().floor_db());
+        const double floor = band_floor_db(floors);
+        for (size_t k = 0; k < channels.size(); ++k) {
+            channels[k]->activity().set_band_floor(floor);
+            channels[k]->process(channel_iq[k].data(), channel_iq[k].size() / 2);
+        }
+    }
+
+    // A stretch the input lost (a network stream reconnected): an event at
+    // the input time where it happened.
+    void report_gaps() {
+        for (const source_gap &gap : source->take_gaps()) {
+            receiver_item item;
+            item.time = static_cast<double>(gap.at) / source->info().rate;
+            item.report.protocol = event_protocol::input;
+            item.report.kind = event_kind::gap;
+            item.report.time = item.time;
+            item.report.summary = gap.what;
+            add_text(item.report, "what", gap.what);
+            items.push_back(std::move(item));
+        }
+    }
+
     void release(double until) {
         order_take(order, items);
         std::vector<receiver_item> ready;
@@ -145,6 +203,16 @@ bool make_sinks(engine &g, std::string &error) {
                                 : make_text_sink(STDOUT_FILENO, g.stop, clear);
     g.lines = lines.get();
     g.sinks.push_back(std::move(lines));
+    if (!g.options.db.empty()) {
+        auto log = make_sqlite_sink(g.options.db, error);
+        if (!log) return false;
+        g.sinks.push_back(std::move(log));
+    }
+    if (!g.options.mqtt.empty()) {
+        auto mqtt = make_mqtt_sink(g.options.mqtt, g.options.station, g.options.mqtt_cafile, error);
+        if (!mqtt) return false;
+        g.sinks.push_back(std::move(mqtt));
+    }
     if (g.options.http.port >= 0) {
         auto web = make_http_sink(g.options.http, error);
         if (!web) return false;
@@ -163,7 +231,7 @@ bool make_sinks(engine &g, std::string &error) {
 // has, up to a tenth of a second (a wideband capture of megabytes a second
 // keeps up).
 size_t frames_per_pass(const source_info &info) {
-    if (!info.live) return 4096;
+    if (!info.live && info.rate <= 200000) return 4096;
     return std::max<size_t>(4096, static_cast<size_t>(info.rate / 10));
 }
 
@@ -181,15 +249,30 @@ int run_engine(const zelvane_options &options, const volatile std::sig_atomic_t 
     g.source = open_input(options, error);
     if (!g.source) return *stop ? 130 : 1;
     const source_info info = g.source->info();
-    if (!narrowband_open(g.narrowband, info, error)) return 1;
     receiver_settings settings;
     settings.dmr = options.dmr;
     settings.ysf = options.ysf;
     settings.pocsag = options.pocsag;
     settings.exact = options.exact;
     settings.speech = !options.audio_dir.empty();
-    g.channel = std::make_unique<receiver>(settings, &g.call_ids, &g.items);
-    if (!g.channel->ready(error)) return 1;
+    if (options.wideband) {
+        channelizer_settings band;
+        band.rate = info.rate;
+        band.center = options.center;
+        band.channels = options.channels;
+        // rtl_tcp's dongle corrects its own crystal from the ppm it was sent.
+        band.ppm = options.rtl_tcp_host.empty() ? options.ppm : 0;
+        if (!g.band.open(band, error)) return 1;
+        for (long long hz : options.channels) {
+            receiver_settings s = settings;
+            s.frequency = hz;
+            g.channels.push_back(std::make_unique<gated_channel>(s, &g.call_ids, &g.items));
+        }
+    } else {
+        if (!narrowband_open(g.narrowband, info, error)) return 1;
+        g.channel = std::make_unique<receiver>(settings, &g.call_ids, &g.items);
+        if (!g.channel->ready(error)) return 1;
+    }
     if (!make_sinks(g, error)) return 1;
     progress_init(g.progress, options.progress && !info.live && info.total_frames > 0 && isatty(STDERR_FILENO),
                   info.total_frames, info.rate);
@@ -208,22 +291,30 @@ int run_engine(const zelvane_options &options, const volatile std::sig_atomic_t 
         bool more = g.source->read(frames, per_pass, 100);
         const size_t count = frames.size() / values_per_frame;
         g.frames_read += static_cast<long long>(count);
-        samples.clear();
-        narrowband_convert(g.narrowband, frames.data(), count, samples);
-        if (!more) narrowband_flush(g.narrowband, samples);
-        g.channel->process(samples.data(), samples.size());
+        if (g.channel) {
+            samples.clear();
+            narrowband_convert(g.narrowband, frames.data(), count, samples);
+            if (!more) narrowband_flush(g.narrowband, samples);
+            g.channel->process(samples.data(), samples.size());
+        } else {
+            g.decode_band(frames.data(), count, !more);
+        }
+        g.report_gaps();
         if (!more) {
             ended = true;
             break;
         }
-        g.release(g.channel->horizon());
+        g.release(g.horizon());
         progress_update(g.progress, g.frames_read);
     }
     // A stop asked for while the input was ending is a stop all the same.
     if (*stop) stopped = true;
     // The calls still open end here: at the end of the input, or where the
     // run was stopped.
-    if (g.failure.empty() && !g.output_over) g.channel->finish();
+    if (g.failure.empty() && !g.output_over) {
+        if (g.channel) g.channel->finish();
+        for (auto &c : g.channels) c->finish();
+    }
     g.release(INFINITY);
     progress_update(g.progress, g.frames_read);
     progress_clear(g.progress);
@@ -237,7 +328,7 @@ int run_engine(const zelvane_options &options, const volatile std::sig_atomic_t 
     }
     for (auto &s : g.sinks)
         if (g.failure.empty() && s->failed(g.failure)) break;
-    narrowband_close(g.narrowband);
+    if (g.channel) narrowband_close(g.narrowband);
     if (!g.failure.empty()) {
         error = g.failure;
         return 1;

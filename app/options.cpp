@@ -2,6 +2,9 @@
 #include "options.h"
 
 #include "audio_sink.h"
+#include "frequency.h"
+#include "mqtt_sink.h"
+#include "rtl_tcp_source.h"
 
 #include <getopt.h>
 
@@ -35,6 +38,22 @@ const char zelvane_usage[] =
     "     --talkgroups FILE    names of talkgroups (CSV: id,name)\n"
     "     --radio-ids FILE     names of radio ids (CSV: id,name, or RadioID.net user.csv)\n"
     "     --capcodes FILE      names of pager capcodes (CSV: id,name)\n"
+    "     --db FILE            log calls, their talkers, pages and positions to the\n"
+    "                          SQLite database FILE (WAL: readable while zelvane runs)\n"
+    "     --mqtt URL           publish every event as JSON to an MQTT broker:\n"
+    "                          mqtt://[USER[:PASS]@]HOST[:PORT][/PREFIX], or mqtts://\n"
+    "     --mqtt-cafile FILE   mqtts: the CA certificates to check the broker by\n"
+    "\nWideband IQ (a whole band at once):\n"
+    "     --center HZ          IQ input (-f cu8|cs16|cf32, -r RATE) is a wideband capture\n"
+    "                          centred at HZ (439.2M, 145000k, 439200000)\n"
+    "     --channels LIST      the channels to decode (comma-separated frequencies);\n"
+    "                          default: every channel of the raster in the usable band\n"
+    "     --spacing HZ         the channel raster (default 12.5k)\n"
+    "     --ppm N              the capture clock's error in ppm\n"
+    "     --rtl-tcp HOST:PORT  read a running rtl_tcp server (with --center, -r RATE,\n"
+    "                          default 2400000)\n"
+    "     --gain DB            rtl_tcp: the tuner gain (default automatic)\n"
+    "\nWeb monitor:\n"
     "     --http [ADDR:]PORT   serve a live web monitor (page and API) on PORT; a bare\n"
     "                          port listens on 127.0.0.1 only; after a file input ends\n"
     "                          zelvane keeps serving until Ctrl-C\n"
@@ -73,6 +92,15 @@ enum long_only {
     opt_http_auth,
     opt_http_open,
     opt_map_tiles,
+    opt_db,
+    opt_mqtt,
+    opt_mqtt_cafile,
+    opt_center,
+    opt_channels,
+    opt_spacing,
+    opt_ppm,
+    opt_rtl_tcp,
+    opt_gain,
 };
 
 const struct option long_options[] = {
@@ -97,6 +125,15 @@ const struct option long_options[] = {
     {"http-auth", required_argument, nullptr, opt_http_auth},
     {"http-open", no_argument, nullptr, opt_http_open},
     {"map-tiles", required_argument, nullptr, opt_map_tiles},
+    {"db", required_argument, nullptr, opt_db},
+    {"mqtt", required_argument, nullptr, opt_mqtt},
+    {"mqtt-cafile", required_argument, nullptr, opt_mqtt_cafile},
+    {"center", required_argument, nullptr, opt_center},
+    {"channels", required_argument, nullptr, opt_channels},
+    {"spacing", required_argument, nullptr, opt_spacing},
+    {"ppm", required_argument, nullptr, opt_ppm},
+    {"rtl-tcp", required_argument, nullptr, opt_rtl_tcp},
+    {"gain", required_argument, nullptr, opt_gain},
     {nullptr, 0, nullptr, 0},
 };
 
@@ -179,10 +216,19 @@ std::string option_text(char **argv) {
     return argv[optind - 1];
 }
 
+// A decimal number within [low, high]; false for anything else.
+bool parse_number(const char *text, double low, double high, double &value) {
+    char *end = nullptr;
+    value = std::strtod(text, &end);
+    return end != text && *end == 0 && value >= low && value <= high;
+}
+
 }  // namespace
 
 bool parse_zelvane_options(int argc, char **argv, zelvane_options &o, std::string &error) {
     bool format_given = false;
+    std::string channel_list;
+    bool spacing_given = false;
     opterr = 0;
     optind = 1;
     int letter;
@@ -281,6 +327,49 @@ bool parse_zelvane_options(int argc, char **argv, zelvane_options &o, std::strin
             case opt_map_tiles:
                 o.http.map_tiles = optarg;
                 break;
+            case opt_db:
+                o.db = optarg;
+                if (o.db.empty()) {
+                    error = "--db needs a file";
+                    return false;
+                }
+                break;
+            case opt_mqtt: {
+                o.mqtt = optarg;
+                mqtt_address address;
+                if (!parse_mqtt_url(o.mqtt, address, error)) return false;
+                break;
+            }
+            case opt_mqtt_cafile:
+                o.mqtt_cafile = optarg;
+                break;
+            case opt_center:
+                if (!parse_frequency(optarg, o.center, error)) return false;
+                o.wideband = true;
+                break;
+            case opt_channels:
+                channel_list = optarg;
+                break;
+            case opt_spacing:
+                if (!parse_frequency(optarg, o.spacing, error)) return false;
+                spacing_given = true;
+                break;
+            case opt_ppm:
+                if (!parse_number(optarg, -1000, 1000, o.ppm)) {
+                    error = "--ppm takes parts per million from -1000 to 1000, not '" + std::string(optarg) + "'";
+                    return false;
+                }
+                break;
+            case opt_rtl_tcp:
+                if (!parse_host_port(optarg, o.rtl_tcp_host, o.rtl_tcp_port, error)) return false;
+                break;
+            case opt_gain:
+                if (!parse_number(optarg, 0, 60, o.gain_db)) {
+                    error = "--gain takes the tuner gain in dB from 0 to 60, not '" + std::string(optarg) + "'";
+                    return false;
+                }
+                o.automatic_gain = false;
+                break;
             case ':':
                 error = "option '" + option_text(argv) + "' needs a value";
                 return false;
@@ -290,6 +379,24 @@ bool parse_zelvane_options(int argc, char **argv, zelvane_options &o, std::strin
         }
     }
     if (optind < argc) o.input = argv[optind++];
+    if (!o.rtl_tcp_host.empty()) {
+        // rtl_tcp delivers the dongle's cu8 samples.
+        if (format_given && o.format != input_format::cu8) {
+            error = "--rtl-tcp delivers cu8 samples: no other --format";
+            return false;
+        }
+        if (optind > 1 && o.input != "-") {
+            error = "--rtl-tcp is the input: no INPUT as well";
+            return false;
+        }
+        if (!o.wideband) {
+            error = "--rtl-tcp needs the frequency to tune to: --center HZ";
+            return false;
+        }
+        o.format = input_format::cu8;
+        if (o.rate == 0) o.rate = 2400000;
+        format_given = true;
+    }
     if (optind < argc) {
         error = "one input only, not also '" + std::string(argv[optind]) + "'";
         return false;
@@ -305,6 +412,28 @@ bool parse_zelvane_options(int argc, char **argv, zelvane_options &o, std::strin
     if (format_given && is_iq(o.format) && o.rate < 48000) {
         error = "IQ input needs a rate of 48000 Hz or more";
         return false;
+    }
+    if (!channel_list.empty() || spacing_given || o.ppm != 0 || !o.automatic_gain) {
+        if (!o.wideband) {
+            error = "--channels, --spacing, --ppm and --gain are for a wideband capture: give its --center";
+            return false;
+        }
+    }
+    if (o.wideband) {
+        if (!format_given || !is_iq(o.format)) {
+            error = "--center takes IQ input: give -f cu8, cs16 or cf32 and -r RATE";
+            return false;
+        }
+        if (o.rate < 240000) {
+            error = "a wideband capture needs a rate of 240000 Hz or more";
+            return false;
+        }
+        channel_plan_request plan;
+        plan.rate = o.rate;
+        plan.center = o.center;
+        plan.spacing = o.spacing;
+        if (!channel_list.empty() && !parse_channel_list(channel_list, plan.listed, error)) return false;
+        if (!plan_channels(plan, o.channels, error)) return false;
     }
     if (o.http.port >= 0 || !o.http.user.empty() || o.http.open) {
         if (o.http.port < 0) {

@@ -3,6 +3,7 @@
 // The command line of zelvane: what to decode, from where, and how to report it.
 
 #include <string>
+#include <vector>
 
 #include "http_options.h"
 
@@ -31,6 +32,19 @@ struct zelvane_options {
     // --talkgroups, --radio-ids, --capcodes: name lists; empty for none.
     std::string talkgroups, radio_ids, capcodes;
     http_options http;  // --http and its companions; http.port -1 for no web monitor
+    std::string db;            // --db: the SQLite call log; empty for none
+    std::string mqtt, mqtt_cafile;  // --mqtt URL, --mqtt-cafile FILE; empty for none
+
+    // Wideband input (--center): IQ at rate holding many channels.
+    bool wideband = false;
+    long long center = 0;                // Hz
+    long long spacing = 12500;           // the channel raster
+    std::vector<long long> channels;     // the channels to decode: --channels, or the whole usable band
+    double ppm = 0;                      // --ppm: the capture clock's error
+    std::string rtl_tcp_host;            // --rtl-tcp HOST:PORT; empty for none
+    int rtl_tcp_port = 0;
+    bool automatic_gain = true;          // --gain DB sets a manual gain
+    double gain_db = 0;
     bool progress = true;   // a progress bar when standard error is a terminal and the input a file
     std::string station;    // --station: put into every event; empty for none
     // --start-time: the wall-clock time of the input's first sample, in

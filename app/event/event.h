@@ -16,11 +16,13 @@
 
 // page_repeat: a page received again within the duplicate window; sinks
 // that report events skip it, a log counts it on the page's row.
-enum class event_kind { call, call_end, page, signal, csbk, data, page_repeat };
-enum class event_protocol { dmr, ysf, pocsag };
+// gap: the input itself lost a stretch (a network stream dropped and
+// reconnected); protocol input.
+enum class event_kind { call, call_end, page, signal, csbk, data, page_repeat, gap };
+enum class event_protocol { dmr, ysf, pocsag, input };
 
 const char *event_kind_name(event_kind kind);          // "call", "call-end", "page", ...
-const char *event_protocol_name(event_protocol protocol);  // "DMR", "YSF", "POCSAG"
+const char *event_protocol_name(event_protocol protocol);  // "DMR", "YSF", "POCSAG", "INPUT"
 
 // A key added to an event beyond the fixed ones, written after them in
 // JSON (in the order added). number holds integers and decimals alike;

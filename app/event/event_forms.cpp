@@ -154,6 +154,8 @@ const char *event_kind_name(event_kind kind) {
             return "data";
         case event_kind::page_repeat:
             return "page-repeat";
+        case event_kind::gap:
+            return "gap";
     }
     return "?";
 }
@@ -166,6 +168,8 @@ const char *event_protocol_name(event_protocol protocol) {
             return "YSF";
         case event_protocol::pocsag:
             return "POCSAG";
+        case event_protocol::input:
+            return "INPUT";
     }
     return "?";
 }
@@ -216,6 +220,8 @@ std::string event_json(const event &e) {
                 break;
             case event_protocol::pocsag:
                 pocsag_keys(w, e);
+                break;
+            case event_protocol::input:
                 break;
         }
     }

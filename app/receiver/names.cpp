@@ -253,5 +253,7 @@ void apply_names(const name_tables &tables, event &e) {
         case event_protocol::pocsag:
             by_id(tables.capcodes, e.address, e.name);
             break;
+        case event_protocol::input:
+            break;
     }
 }
