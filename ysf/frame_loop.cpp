@@ -42,25 +42,28 @@ enum class frame_start {
 };
 
 // Whether a frame starts at the read position: a sync within 3 bits, or a
-// header's damaged one as above. Waiting for the symbols
-// of a damaged sync's FICH (120 from its start) loses no frame at the end
-// of the input: a later frame start would need 481.
-frame_start frame_start_at_read_position(const ysf_ring &ring) {
+// header's damaged one as above. The next frame's sync is looked at first:
+// in noise, one position in thirteen lies within settling_sync_limit bits of
+// the pattern, and the FICH is decoded only where the next sync matches.
+// Until 500 symbols from the read position are in, the answer waits for the
+// next block; at the end of the input (input_ended) a damaged sync is taken
+// for none, so that the frames after it are still handled.
+frame_start frame_start_at_read_position(const ysf_ring &ring, bool input_ended) {
     const int32_t distance = sync_distance_at(ring, 0);
     if (distance < sync_distance_limit) return frame_start::yes;
     if (distance >= settling_sync_limit) return frame_start::no;
-    if (ring_fill(ring) < ysf_fich_offset + ysf_fich_symbols) return frame_start::wait;
+    if (ring_fill(ring) < ysf_frame_symbols + ysf_sync_symbols)
+        return input_ended ? frame_start::no : frame_start::wait;
+    if (sync_distance_at(ring, ysf_frame_symbols) >= sync_distance_limit) return frame_start::no;
     fich_record fich;
-    if (!decode_fich(ring, fich, nullptr) || fich.FI != fich_fi_header) return frame_start::no;
-    if (ring_fill(ring) < ysf_frame_symbols + ysf_sync_symbols) return frame_start::wait;
-    return sync_distance_at(ring, ysf_frame_symbols) < sync_distance_limit ? frame_start::yes : frame_start::no;
+    return decode_fich(ring, fich, nullptr) && fich.FI == fich_fi_header ? frame_start::yes : frame_start::no;
 }
 
 // Moves the read position symbol by symbol until a frame starts there;
 // false when too few symbols are left to look further.
 bool search(orbavox_state &state) {
     while (ring_fill(state.ring) > ysf_sync_symbols) {
-        const frame_start found = frame_start_at_read_position(state.ring);
+        const frame_start found = frame_start_at_read_position(state.ring, state.input_ended);
         if (found == frame_start::wait) return false;
         if (found == frame_start::yes) {
             state.synced = true;
@@ -157,7 +160,7 @@ frame_outcome handle_frame(orbavox_state &state, const orbavox_streams &io) {
 bool hunt(orbavox_state &state, const orbavox_streams &io) {
     while (state.hunt_left > 0) {
         if (ring_fill(state.ring) <= ysf_sync_symbols) return false;
-        const frame_start found = frame_start_at_read_position(state.ring);
+        const frame_start found = frame_start_at_read_position(state.ring, state.input_ended);
         if (found == frame_start::wait) return false;
         if (found == frame_start::yes) {
             std::fprintf(io.err, "lost sync at %i\n", state.missed_at);
@@ -204,6 +207,11 @@ void consume(orbavox_state &state, const orbavox_streams &io) {
 }
 
 }  // namespace
+
+void orbavox_finish(orbavox_state &state, const orbavox_streams &io) {
+    state.input_ended = true;
+    consume(state, io);
+}
 
 void orbavox_process_block(orbavox_state &state, const uint8_t *block, size_t count, const orbavox_streams &io) {
     // Appending at most one read's worth before consuming keeps the ring's

@@ -60,10 +60,12 @@ struct decoder {
         io.err = err.stream;
         io.fifo.stream = meta.stream;
     }
-    // Feeds the symbols in blocks of chunk bytes, as reads of the stream do.
+    // Feeds the symbols in blocks of chunk bytes, as reads of the stream do,
+    // then ends the input as the program does.
     decoder &feed(const symbols &s, size_t chunk = 128) {
         for (size_t i = 0; i < s.size(); i += chunk)
             orbavox_process_block(*state, s.data() + i, std::min(chunk, s.size() - i), io);
+        orbavox_finish(*state, io);
         return *this;
     }
 };
