@@ -1,8 +1,8 @@
 # SPDX-License-Identifier: MIT
 # The Debian package, built by CPack (scripts/package, or cpack -G DEB in the
-# build tree): the installed programs, their man pages, README, LICENSE and
-# CHANGELOG in share/doc/zelvane. Its dependencies come from the libraries
-# the programs link (dpkg-shlibdeps).
+# build tree): the installed programs, their compressed man pages, README,
+# LICENSE, CHANGELOG and copyright in share/doc/zelvane. Its dependencies come
+# from the libraries the programs link (dpkg-shlibdeps), and mbelib's below.
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME zelvane)
 set(CPACK_PACKAGE_VENDOR "the zelvane developers")
@@ -23,18 +23,101 @@ set(_zelvane_description
   "System Fusion voice and call signs and POCSAG pages, a speech synthesiser\n"
   "for the decoded voice frames, filters and a test-signal generator.")
 # mbelib is optional: with it voxloom speaks, without it voxloom writes
-# silence. Where voxloom links a shared libmbe that a Debian package
-# provides, shlibdeps makes it a dependency; one installed by hand belongs to
-# no package and can only be named in the description.
-if(TARGET voxloom AND Mbelib_FOUND AND MBELIB_LIBRARY MATCHES "\\.so")
+# silence. mbe/ decides which, and its find_package result stays in that
+# folder's scope; what voxloom links and the cached MBELIB_LIBRARY are seen
+# from here.
+set(_zelvane_voxloom_mbelib OFF)
+if(TARGET voxloom)
+  get_target_property(_zelvane_voxloom_links voxloom LINK_LIBRARIES)
+  if("Mbelib::mbelib" IN_LIST _zelvane_voxloom_links)
+    set(_zelvane_voxloom_mbelib ON)
+  endif()
+endif()
+# The package that a voxloom linked to a shared libmbe depends on. "auto":
+# the Debian package that holds the library (dpkg-shlibdeps names it too),
+# or, for an mbelib installed by hand, libmbe1, the runtime package that
+# mbelib's own Debian packaging builds. Empty: no dependency, for machines
+# whose mbelib belongs to no package; the description then says that
+# voxloom needs it.
+set(ZELVANE_DEB_MBELIB_DEPENDS auto CACHE STRING
+  "Package that the .deb depends on for a shared mbelib (auto: the package holding libmbe, else libmbe1; empty: none)")
+set(_zelvane_mbelib_depends "")
+set(_zelvane_mbelib_by_shlibdeps OFF)
+if(_zelvane_voxloom_mbelib AND MBELIB_LIBRARY MATCHES "\\.so")
+  if(ZELVANE_DEB_MBELIB_DEPENDS STREQUAL "auto")
+    set(_zelvane_mbelib_depends libmbe1)
+    find_program(ZELVANE_DPKG_QUERY dpkg-query)
+    mark_as_advanced(ZELVANE_DPKG_QUERY)
+    if(ZELVANE_DPKG_QUERY)
+      get_filename_component(_zelvane_mbelib_file "${MBELIB_LIBRARY}" REALPATH)
+      execute_process(COMMAND ${ZELVANE_DPKG_QUERY} -S "${_zelvane_mbelib_file}"
+        OUTPUT_VARIABLE _zelvane_mbelib_owner ERROR_QUIET RESULT_VARIABLE _zelvane_mbelib_owner_status)
+      # "libmbe1:amd64: /usr/lib/x86_64-linux-gnu/libmbe.so.1.3.0"
+      if(_zelvane_mbelib_owner_status EQUAL 0 AND _zelvane_mbelib_owner MATCHES "^([^:, ]+)")
+        set(_zelvane_mbelib_depends ${CMAKE_MATCH_1})
+        set(_zelvane_mbelib_by_shlibdeps ON)
+      endif()
+    endif()
+  else()
+    set(_zelvane_mbelib_depends "${ZELVANE_DEB_MBELIB_DEPENDS}")
+  endif()
+endif()
+if(_zelvane_mbelib_depends)
+  # A package that holds the library is named by dpkg-shlibdeps, with its
+  # version; one installed by hand is named here.
+  if(NOT _zelvane_mbelib_by_shlibdeps)
+    set(CPACK_DEBIAN_PACKAGE_DEPENDS "${_zelvane_mbelib_depends}")
+  endif()
+  message(STATUS "Debian package: depends on ${_zelvane_mbelib_depends} for the mbelib of voxloom")
+endif()
+
+if(_zelvane_voxloom_mbelib AND MBELIB_LIBRARY MATCHES "\\.so")
+  if(_zelvane_mbelib_depends)
+    list(APPEND _zelvane_description
+      "\n.\nThis build of voxloom speaks through the mbelib vocoder library (libmbe),\nwhich the package depends on.")
+  else()
+    list(APPEND _zelvane_description
+      "\n.\nThis build of voxloom speaks through the mbelib vocoder library (libmbe),\nwhich must be installed for it to start.")
+  endif()
+elseif(_zelvane_voxloom_mbelib)
   list(APPEND _zelvane_description
-    "\n.\nThis build of voxloom links mbelib (libmbe), which must be installed for\nit to start.")
+    "\n.\nThis build of voxloom has the mbelib vocoder library linked in and speaks.")
 else()
   list(APPEND _zelvane_description
     "\n.\nThis build of voxloom has no vocoder library: its speech output is\nsilence. Build from source with mbelib installed for speech.")
 endif()
 string(CONCAT CPACK_DEBIAN_PACKAGE_DESCRIPTION ${_zelvane_description})
 set(CPACK_PACKAGE_DESCRIPTION "${CPACK_DEBIAN_PACKAGE_DESCRIPTION}")
+
+# /usr/share/doc/zelvane/copyright, as Debian policy asks, in the
+# machine-readable format, made from LICENSE.
+file(STRINGS ${PROJECT_SOURCE_DIR}/LICENSE _zelvane_licence_lines)
+set(_zelvane_copyright_holder "the zelvane developers")
+set(_zelvane_licence_text "")
+set(_zelvane_licence_started OFF)
+foreach(line IN LISTS _zelvane_licence_lines)
+  if(line MATCHES "^Copyright \\(c\\) (.*)$")
+    set(_zelvane_copyright_holder "${CMAKE_MATCH_1}")
+    set(_zelvane_licence_started ON)
+  elseif(_zelvane_licence_started)
+    # An empty line of the licence is " ." in a control-style field.
+    if(line STREQUAL "")
+      string(APPEND _zelvane_licence_text " .\n")
+    else()
+      string(APPEND _zelvane_licence_text " ${line}\n")
+    endif()
+  endif()
+endforeach()
+string(REGEX REPLACE "^ \\.\n" "" _zelvane_licence_text "${_zelvane_licence_text}")
+file(WRITE ${PROJECT_BINARY_DIR}/copyright
+  "Format: https://www.debian.org/doc/packaging-manuals/copyright-format/1.0/\n"
+  "Upstream-Name: zelvane\n"
+  "\n"
+  "Files: *\n"
+  "Copyright: ${_zelvane_copyright_holder}\n"
+  "License: Expat\n"
+  "${_zelvane_licence_text}")
+install(FILES ${PROJECT_BINARY_DIR}/copyright DESTINATION ${CMAKE_INSTALL_DOCDIR})
 
 # A cross build is packaged for its target's architecture.
 if(CMAKE_CROSSCOMPILING)

@@ -7,6 +7,7 @@
 
 #include <cmath>
 #include <cstdint>
+#include <filesystem>
 #include <limits>
 #include <random>
 #include <string>
@@ -58,7 +59,8 @@ std::size_t errors_at_best_shift(const std::string &sent, const std::string &rec
         std::size_t errors = 0;
         for (std::size_t i = from; i < to && i < sent.size(); ++i) {
             const long j = static_cast<long>(i) + shift;
-            errors += j < 0 || j >= static_cast<long>(received.size()) || received[static_cast<std::size_t>(j)] != sent[i];
+            errors +=
+                j < 0 || j >= static_cast<long>(received.size()) || received[static_cast<std::size_t>(j)] != sent[i];
         }
         if (errors < best) best = errors;
     }
@@ -136,6 +138,35 @@ TEST(LockPrograms, QuadlockLocksWithinTheFirstSyncAtAnyPhase) {
     }
 }
 
+// A System Fusion reply one second after the call before it, with receiver
+// noise in the gap and only 10 symbols of signal before the reply's header:
+// the demodulator settles on the header's sync, whose symbols come out with
+// wrong bits while the FICH and the data channels behind it are right.
+// quadlock | orbavox still reports the header's call signs (a line with
+// target and source and no mode, the header's own), not only those of the
+// later frames.
+TEST(LockPrograms, SystemFusionHeaderAfterAOneSecondGap) {
+    const std::string first = airmint({"-p", "ysf", "--roll-off", "0.2", "--source", "F1AAA"});
+    const std::string reply = airmint({"-p", "ysf", "--roll-off", "0.2", "--source", "F1SER"});
+    // airmint's 480 idle symbols before the header, all but the last 10.
+    const std::string reply_start = reply.substr(470 * symbol_bytes);
+    const std::string dir = make_temp_dir();
+    const std::string meta = dir + "/meta";
+    for (double sigma : {0.5, 2.0})
+        for (unsigned seed : {1u, 2u, 3u, 4u}) {
+            SCOPED_TRACE("noise " + std::to_string(sigma) + " seed " + std::to_string(seed));
+            const program_result symbols =
+                run_clean(QUADLOCK_PATH, {}, first + noise_samples(48000, sigma, seed) + reply_start);
+            const program_result decoded = run_program(ORBAVOX_PATH, {"-f", meta}, symbols.out);
+            EXPECT_EQ(decoded.exit_code, 0);
+            const std::string lines = read_file(meta);
+            EXPECT_NE(lines.find("protocol:YSF;source:F1AAA     ;target:ALL       ;\n"), std::string::npos);
+            EXPECT_NE(lines.find("protocol:YSF;source:F1SER     ;target:ALL       ;\n"), std::string::npos);
+            EXPECT_EQ(decoded.err.find("CRC failure"), std::string::npos) << decoded.err;
+        }
+    std::filesystem::remove_all(dir);
+}
+
 // Clock errors of the receiver and of the transmitter, both polarities, DC
 // offset and level, and clipping, on a System Fusion transmission of 60
 // frames (29 000 symbols, 29 symbols of drift at 1000 ppm): after the
@@ -161,7 +192,8 @@ TEST(LockPrograms, QuadlockHoldsClockErrorsLevelsAndPolarity) {
         std::string shown;
         for (const std::string &a : c.channel) shown += a + " ";
         SCOPED_TRACE(shown);
-        const std::string baseband = airmint(joined(joined(transmission, {"--roll-off", "0.2", "--snr", "20"}), c.channel));
+        const std::string baseband =
+            airmint(joined(joined(transmission, {"--roll-off", "0.2", "--snr", "20"}), c.channel));
         const program_result r = run_clean(QUADLOCK_PATH, c.options, baseband);
         EXPECT_NEAR(static_cast<double>(r.out.size()), static_cast<double>(sent.size()), 8.0);
         EXPECT_EQ(errors_at_best_shift(sent, r.out, 480, sent.size() - 10, -2, 2), 0u);
@@ -187,8 +219,9 @@ TEST(LockPrograms, DuolockTakesEveryRateClockErrorAndShape) {
         {"--amplitude", "0.01", "--phase", "0.75", "--square"},
     };
     for (const char *rate : {"512", "1200", "2400"}) {
-        const std::vector<std::string> transmission = {"-p", "pocsag", "--page", "1234567:duolock at every rate",
-                                                       "--numeric-page", "7:0123456789", "--baud", rate};
+        const std::vector<std::string> transmission = {
+            "-p",           "pocsag", "--page", "1234567:duolock at every rate", "--numeric-page",
+            "7:0123456789", "--baud", rate};
         const std::string sent = airmint({"-p", "pocsag", "--page", "1234567:duolock at every rate", "--numeric-page",
                                           "7:0123456789", "-o", "bits"});
         for (const auto &channel : channels) {
@@ -212,8 +245,10 @@ TEST(LockPrograms, DuolockTakesEveryRateClockErrorAndShape) {
 // in odd pieces that split samples, or all at once.
 TEST(LockPrograms, OutputDoesNotDependOnBlockSizes) {
     // Cut short, and not at a whole sample.
-    const std::string four = airmint({"-p", "ysf", "--roll-off", "0.2", "--snr", "12", "--ppm", "300"}).substr(0, 160003);
-    const std::string two = airmint({"-p", "pocsag", "--baud", "512", "--snr", "3", "--tx-ppm", "-400"}).substr(0, 160003);
+    const std::string four =
+        airmint({"-p", "ysf", "--roll-off", "0.2", "--snr", "12", "--ppm", "300"}).substr(0, 160003);
+    const std::string two =
+        airmint({"-p", "pocsag", "--baud", "512", "--snr", "3", "--tx-ppm", "-400"}).substr(0, 160003);
     const struct {
         const char *path;
         std::vector<std::string> args;
@@ -237,8 +272,13 @@ TEST(LockPrograms, HostileInputEndsCleanlyAndLeavesTheLoopsWorking) {
     for (char &c : garbage) c = static_cast<char>(random());
     std::vector<float> specials;
     for (int i = 0; i < 3000; ++i) {
-        const float values[] = {std::numeric_limits<float>::quiet_NaN(), std::numeric_limits<float>::infinity(),
-                                -std::numeric_limits<float>::infinity(), 3e38f, -3e38f, 1e-40f, 0.0f};
+        const float values[] = {std::numeric_limits<float>::quiet_NaN(),
+                                std::numeric_limits<float>::infinity(),
+                                -std::numeric_limits<float>::infinity(),
+                                3e38f,
+                                -3e38f,
+                                1e-40f,
+                                0.0f};
         specials.push_back(values[i % 7]);
     }
     const std::string hostile = garbage + as_bytes(specials);

@@ -21,6 +21,28 @@
 //     plus the wrong bits of that sync codeword, are at most one per
 //     codeword plus page_error_allowance. Random bits almost always need two
 //     per codeword and three in the sync codeword.
+//
+// and, for either kind, when nothing marks it as a codeword that correction
+// made up from noise. In a transmission under way at low SNR, a quarter of
+// the codewords with three or more wrong bits still pass correction and
+// parity, almost all after two flipped bits: an address codeword among them
+// is a tone page at a random address. So is every codeword that passes in a
+// batch whose alignment has slipped (a bit lost or gained by the
+// demodulator), where each codeword after the slip is random. A page is
+// dropped when
+//   - it comes after page_misaligned_run failed codewords in a row in its
+//     batch (the mark of a slip) and its address codeword needed
+//     correction; or
+//   - it is a tone page (no message codewords) whose address codeword needed
+//     correction, ended by loss of sync or by the end of the input with
+//     fewer than two codewords after it that needed no correction: nothing
+//     showed that the channel still carried the transmission; or
+//   - it is a tone page whose address codeword needed two corrected bits and
+//     no codeword after it (idle, or the address codeword that ended it)
+//     decoded without correction.
+// Real pages at these SNRs almost always have a clean codeword somewhere
+// after their address: a text page its message codewords, a tone page the
+// idle fill or the next page's address.
 
 #include <cstdint>
 
@@ -38,6 +60,11 @@ inline constexpr int page_preamble_grid_tolerance = 24;
 
 // Corrected bits a page found alone may have beyond one per codeword.
 inline constexpr int page_error_allowance = 2;
+
+// Failed codewords in a row after which a batch counts as misaligned: three
+// in a row are rare (about 1 in 100) for a real batch at the lowest SNR
+// pages are received at, and common after a slip.
+inline constexpr int page_misaligned_run = 3;
 
 // Wrong bits of page_preamble_bits received bit bytes (non-zero is 1)
 // against alternating ones and zeros, in the closer of the two phases.

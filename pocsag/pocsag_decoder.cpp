@@ -33,6 +33,18 @@ void advance(pagewick_state &state, int32_t bits) {
     if (state.bits_since_preamble < (1 << 30)) state.bits_since_preamble += bits;
 }
 
+// A new batch: its codewords have not failed yet.
+void start_batch(pagewick_state &state) {
+    state.failure_run = 0;
+    state.batch_misaligned = false;
+}
+
+// A codeword that failed correction or parity.
+void note_failure(pagewick_state &state) {
+    if (state.failure_run < 255) ++state.failure_run;
+    if (state.failure_run >= page_misaligned_run) state.batch_misaligned = true;
+}
+
 // True if since lies within tolerance bits of a whole number of batches, 0
 // to 4 of them.
 bool on_grid(int32_t since, int32_t tolerance) {
@@ -80,12 +92,14 @@ void follow_batches(pagewick_state &state, const pocsag_sink &sink, int32_t leve
             advance(state, 32);
             if (errors < sync_distance_limit) {
                 state.codeword_index = 0;
+                start_batch(state);
                 state.sync_errors = static_cast<uint8_t>(errors);
                 state.sync_confirmed = true;
                 state.bits_since_sync = 32;
                 continue;
             }
             std::fprintf(sink.err, "lost sync at %i\n", state.ring.read_pos);
+            state.message.end = page_end_lost_sync;
             message_print(state.message, sink);
             state.synchronised = false;
             return;  // the search resumes after the next block
@@ -115,6 +129,7 @@ void search_sync(pagewick_state &state, const pocsag_sink &sink) {
             state.bits_since_sync = 0;
             advance(state, 32);
             state.codeword_index = 0;
+            start_batch(state);
             state.synchronised = true;
             follow_batches(state, sink);
             return;
@@ -128,6 +143,7 @@ void search_sync(pagewick_state &state, const pocsag_sink &sink) {
 // correction flipped (two at most), up to a count no page reaches.
 void count_codeword(pocsag_message &message, uint16_t flipped) {
     if (!message.present || message.codewords >= 30000) return;
+    if (message.codewords > 0 && flipped == 0 && message.clean_codewords_after < 255) ++message.clean_codewords_after;
     ++message.codewords;
     message.corrected_bits = static_cast<uint16_t>(message.corrected_bits + flipped);
 }
@@ -146,6 +162,7 @@ void take_codeword(pagewick_state &state, uint32_t codeword, const pocsag_sink &
     const uint32_t parity_bit = codeword & 1u;
     if (!bch_correct(word)) {
         write_fixed(ecc_failure, sizeof ecc_failure - 1, sink.err);
+        note_failure(state);
         message_discard(state.message);
         return;
     }
@@ -153,17 +170,22 @@ void take_codeword(pagewick_state &state, uint32_t codeword, const pocsag_sink &
     uint32_t corrected = (word << 1) | parity_bit;
     if (!has_even_parity(corrected)) {
         write_fixed(parity_failure, sizeof parity_failure - 1, sink.err);
+        note_failure(state);
         message_discard(state.message);
         return;
     }
     const auto flipped = static_cast<uint16_t>(std::popcount(corrected ^ codeword));
+    state.failure_run = 0;
     // The sync codeword reads as an address codeword with function bits 2;
     // in a codeword slot it is a transmitter's stray sync, not a page, and
     // counts as idle.
     if (corrected == pocsag_idle_codeword || corrected == pocsag_sync_codeword) {
         // Idle codewords after the address are part of the page's evidence.
         count_codeword(state.message, flipped);
-        if (message_has_content(state.message)) message_print(state.message, sink);
+        if (message_has_content(state.message)) {
+            state.message.end = page_end_idle;
+            message_print(state.message, sink);
+        }
         return;
     }
     if (corrected & 0x80000000u) {
@@ -171,17 +193,24 @@ void take_codeword(pagewick_state &state, uint32_t codeword, const pocsag_sink &
         count_codeword(state.message, flipped);
         return;
     }
+    // The address codeword that ends the page is evidence for it too.
+    if (state.message.present && flipped == 0 && state.message.clean_codewords_after < 255)
+        ++state.message.clean_codewords_after;
+    state.message.end = page_end_address;
     message_print(state.message, sink);
     message_start(state.message, address_of(corrected, state.codeword_index), static_cast<int>((corrected >> 11) & 3u),
                   sink);
     state.message.sync_errors = state.sync_errors;
     state.message.sync_confirmed = state.sync_confirmed;
+    state.message.address_flips = static_cast<uint8_t>(flipped);
+    state.message.after_misaligned_run = state.batch_misaligned;
     count_codeword(state.message, flipped);
 }
 
 void pagewick_finish(pagewick_state &state, const pocsag_sink &sink) {
     // The codewords still waiting for a bit after them are complete now.
     if (state.synchronised) follow_batches(state, sink, 32);
+    state.message.end = page_end_input;
     message_print(state.message, sink);
 }
 

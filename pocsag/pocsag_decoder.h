@@ -45,6 +45,10 @@ struct pagewick_state {
     // whether it belongs to a transmission under way (see page_filter.h).
     uint8_t sync_errors = 0;
     bool sync_confirmed = false;
+    // Failed codewords in a row in the current batch, and whether such a run
+    // has reached page_misaligned_run (see page_filter.h) since its sync.
+    uint8_t failure_run = 0;
+    bool batch_misaligned = false;
     // Bits since that sync codeword began, and since the end of the last
     // preamble the search passed; large before either.
     int32_t bits_since_sync = 1 << 30;

@@ -60,7 +60,22 @@ struct pocsag_message {
     uint16_t corrected_bits = 0;
     uint8_t sync_errors = 0;
     bool sync_confirmed = false;
+    // The bits correction flipped in the address codeword; the codewords
+    // after it (message, idle, or the address codeword that ends the page)
+    // that needed no correction; whether its batch had lost its alignment
+    // before it (see page_filter.h); and what ended the page.
+    uint8_t address_flips = 0;
+    uint8_t clean_codewords_after = 0;
+    bool after_misaligned_run = false;
+    uint8_t end = 0;
 };
+
+// What ended a page: the next address codeword, an idle codeword after
+// text, loss of synchronisation, or the end of the input.
+inline constexpr uint8_t page_end_address = 0;
+inline constexpr uint8_t page_end_idle = 1;
+inline constexpr uint8_t page_end_lost_sync = 2;
+inline constexpr uint8_t page_end_input = 3;
 
 // Ends any current message without output, then opens a new, empty message
 // with the function bits (0..3) as its type. Function 0 is numeric, 3

@@ -47,7 +47,7 @@ bool decode_fich(const ysf_ring &ring, fich_record &record, FILE *err) {
         parts = (parts << 12) | ((word >> 12) & 0xfffu);
     }
     if (!golay_ok) {
-        std::fputs("golay failure\n", err);
+        if (err) std::fputs("golay failure\n", err);
         return false;
     }
 
@@ -56,7 +56,7 @@ bool decode_fich(const ysf_ring &ring, fich_record &record, FILE *err) {
     uint8_t information_bytes[4] = {static_cast<uint8_t>(information >> 24), static_cast<uint8_t>(information >> 16),
                                     static_cast<uint8_t>(information >> 8), static_cast<uint8_t>(information)};
     if (!crc16_matches(information_bytes, 4, received_crc)) {
-        std::fputs("CRC failure\n", err);
+        if (err) std::fputs("CRC failure\n", err);
         return false;
     }
     record = fich_from_information(information);

@@ -43,5 +43,6 @@ fich_record fich_from_information(uint32_t information);
 // Decodes the FICH of the frame whose start is the ring's read position.
 // On success fills record and returns true. On failure writes
 // "golay failure\n" (some Golay word uncorrectable; the CRC is then not
-// checked) or "CRC failure\n" to err and returns false, record untouched.
+// checked) or "CRC failure\n" to err (unless err is null: a quiet look at a
+// candidate frame) and returns false, record untouched.
 bool decode_fich(const ysf_ring &ring, fich_record &record, FILE *err);

@@ -15,17 +15,57 @@ namespace {
 // which sync is lost.
 constexpr int32_t misses_to_lose_sync = 12;
 
-bool sync_at_read_position(const ysf_ring &ring) {
+// The header's sync, the first of a transmission, is where the demodulator
+// is still settling: after a gap its levels and symbol clock come from the
+// noise or the silence before, and the first symbols it decides can be
+// wrong while those after them are right. Missing that sync loses the
+// header and its call signs. A sync within settling_sync_limit bits of the
+// pattern is therefore taken as a frame start too, when the FICH behind it
+// decodes (Golay words and CRC) as a header's and the next frame's sync,
+// 480 symbols on, matches as usual: together far less likely in noise than
+// a sync within 3 bits. Any other frame still needs its sync within 3 bits
+// to be found: the next one's follows 480 symbols later.
+constexpr int32_t settling_sync_limit = 16;
+
+int32_t sync_distance_at(const ysf_ring &ring, int32_t offset) {
     uint8_t window[ysf_sync_symbols];
-    ring_copy(ring, 0, window, ysf_sync_symbols);
-    return symbol_distance(window, ysf_sync_pattern, ysf_sync_symbols) < sync_distance_limit;
+    ring_copy(ring, offset, window, ysf_sync_symbols);
+    return symbol_distance(window, ysf_sync_pattern, ysf_sync_symbols);
 }
 
-// Moves the read position symbol by symbol until a sync pattern starts
-// there; false when too few symbols are left to look further.
+bool sync_at_read_position(const ysf_ring &ring) { return sync_distance_at(ring, 0) < sync_distance_limit; }
+
+enum class frame_start {
+    no,    // no frame starts at the read position
+    yes,   // a frame starts there
+    wait,  // too few symbols to tell: look again after the next block
+};
+
+// Whether a frame starts at the read position: a sync within 3 bits, or a
+// header's damaged one as above. The next frame's sync is looked at first:
+// in noise, one position in thirteen lies within settling_sync_limit bits of
+// the pattern, and the FICH is decoded only where the next sync matches.
+// Until 500 symbols from the read position are in, the answer waits for the
+// next block; at the end of the input (input_ended) a damaged sync is taken
+// for none, so that the frames after it are still handled.
+frame_start frame_start_at_read_position(const ysf_ring &ring, bool input_ended) {
+    const int32_t distance = sync_distance_at(ring, 0);
+    if (distance < sync_distance_limit) return frame_start::yes;
+    if (distance >= settling_sync_limit) return frame_start::no;
+    if (ring_fill(ring) < ysf_frame_symbols + ysf_sync_symbols)
+        return input_ended ? frame_start::no : frame_start::wait;
+    if (sync_distance_at(ring, ysf_frame_symbols) >= sync_distance_limit) return frame_start::no;
+    fich_record fich;
+    return decode_fich(ring, fich, nullptr) && fich.FI == fich_fi_header ? frame_start::yes : frame_start::no;
+}
+
+// Moves the read position symbol by symbol until a frame starts there;
+// false when too few symbols are left to look further.
 bool search(orbavox_state &state) {
     while (ring_fill(state.ring) > ysf_sync_symbols) {
-        if (sync_at_read_position(state.ring)) {
+        const frame_start found = frame_start_at_read_position(state.ring, state.input_ended);
+        if (found == frame_start::wait) return false;
+        if (found == frame_start::yes) {
             state.synced = true;
             state.miss_count = 0;
             return true;
@@ -120,7 +160,9 @@ frame_outcome handle_frame(orbavox_state &state, const orbavox_streams &io) {
 bool hunt(orbavox_state &state, const orbavox_streams &io) {
     while (state.hunt_left > 0) {
         if (ring_fill(state.ring) <= ysf_sync_symbols) return false;
-        if (sync_at_read_position(state.ring)) {
+        const frame_start found = frame_start_at_read_position(state.ring, state.input_ended);
+        if (found == frame_start::wait) return false;
+        if (found == frame_start::yes) {
             std::fprintf(io.err, "lost sync at %i\n", state.missed_at);
             reset_ysf_record(state.record);
             send_ysf_metadata(io.fifo, state.record);
@@ -165,6 +207,11 @@ void consume(orbavox_state &state, const orbavox_streams &io) {
 }
 
 }  // namespace
+
+void orbavox_finish(orbavox_state &state, const orbavox_streams &io) {
+    state.input_ended = true;
+    consume(state, io);
+}
 
 void orbavox_process_block(orbavox_state &state, const uint8_t *block, size_t count, const orbavox_streams &io) {
     // Appending at most one read's worth before consuming keeps the ring's

@@ -41,8 +41,9 @@ struct orbavox_state {
     // After a missed frame (neither sync nor FICH), the positions up to the
     // grid's next frame start are searched for a sync off the grid.
     bool hunting = false;
-    int32_t hunt_left = 0;  // positions still to look at before the next grid frame
-    int32_t missed_at = 0;  // ring index of the missed frame
+    int32_t hunt_left = 0;     // positions still to look at before the next grid frame
+    int32_t missed_at = 0;     // ring index of the missed frame
+    bool input_ended = false;  // orbavox_finish was called: no more symbols to wait for
     uint8_t block_state = radio_block_waiting;
     uint8_t radio_block[radio_block_bytes] = {};
     ysf_record record;
@@ -56,3 +57,8 @@ inline constexpr int32_t orbavox_block_symbols = 128;
 // decoder over it: appends to the ring, searches for a frame start, and
 // handles every frame that is complete with the symbol after it.
 void orbavox_process_block(orbavox_state &state, const uint8_t *block, size_t count, const orbavox_streams &io);
+
+// The end of the input: handles what the symbols already in the ring
+// complete without waiting for more (a damaged header sync whose next frame
+// is not in counts as none).
+void orbavox_finish(orbavox_state &state, const orbavox_streams &io);

@@ -43,5 +43,7 @@ int main(int argc, char **argv) {
         orbavox_process_block(state, block, n, streams);
         send_pending_metadata(streams.fifo);
     });
+    orbavox_finish(state, streams);
+    send_pending_metadata(streams.fifo);
     return 0;
 }

@@ -60,10 +60,12 @@ struct decoder {
         io.err = err.stream;
         io.fifo.stream = meta.stream;
     }
-    // Feeds the symbols in blocks of chunk bytes, as reads of the stream do.
+    // Feeds the symbols in blocks of chunk bytes, as reads of the stream do,
+    // then ends the input as the program does.
     decoder &feed(const symbols &s, size_t chunk = 128) {
         for (size_t i = 0; i < s.size(); i += chunk)
             orbavox_process_block(*state, s.data() + i, std::min(chunk, s.size() - i), io);
+        orbavox_finish(*state, io);
         return *this;
     }
 };
@@ -672,6 +674,54 @@ TEST(Orbavox, ReplyAfterAnotherTransmissionArrivesWhole) {
                 EXPECT_TRUE(ends_with(d.meta.contents(), "protocol:YSF;\n" + reply_alone.meta.contents()));
             }
         }
+}
+
+// The symbols of a transmission's first sync are the ones a demodulator
+// decides while it still settles after a gap (its levels and clock come
+// from the noise): the header's sync may come with up to 15 wrong bits
+// while its FICH and data channels are right. Such a header is found, when
+// its FICH decodes as a header's and the next frame's sync matches, and its
+// call signs arrive; with 16 wrong bits, or without the next sync, it is
+// not, and the transmission is followed from its next frame.
+TEST(Orbavox, HeaderWhoseSyncIsDamagedAfterAGap) {
+    transmission_plan plan;
+    plan.data_type = fich_dt_vd_mode2;
+    plan.calls = test_calls();
+    plan.communication_frames = 4;
+    const transmission t = build(plan);
+    decoder alone;
+    alone.feed(with_trailer(t.symbols));
+    ASSERT_EQ(alone.meta.contents().substr(0, header_lines.size()), header_lines);
+
+    const struct {
+        int wrong_bits;
+        bool next_sync_lost;
+        bool header_found;
+    } cases[] = {{4, false, true}, {9, false, true}, {15, false, true}, {16, false, false}, {9, true, false}};
+    for (const auto &c : cases) {
+        SCOPED_TRACE(std::to_string(c.wrong_bits) + " wrong bits" + (c.next_sync_lost ? ", next sync lost" : ""));
+        std::mt19937 rng(7);
+        symbols s;
+        for (int i = 0; i < 4800; ++i) s.push_back(static_cast<uint8_t>(rng() & 3));  // 1 s of noise
+        symbols tx = t.symbols;
+        // Each sync symbol moved to the neighbouring level of the same sign
+        // (+3 and +1, -1 and -3): one wrong bit.
+        for (int i = 0; i < c.wrong_bits; ++i) tx[static_cast<size_t>(i)] ^= 1;
+        if (c.next_sync_lost) std::fill(tx.begin() + frame_symbols, tx.begin() + frame_symbols + 20, 2);
+        append(s, tx);
+        decoder d;
+        d.feed(with_trailer(s));
+        const std::string meta = d.meta.contents();
+        if (c.header_found) {
+            EXPECT_EQ(meta, alone.meta.contents());
+            EXPECT_EQ(d.out.contents(), alone.out.contents());
+            EXPECT_EQ(d.err.contents(), "");
+        } else {
+            EXPECT_EQ(meta.find(header_lines), std::string::npos);
+            // The frames after the header are still followed.
+            EXPECT_NE(meta.find("protocol:YSF;mode:DN;"), std::string::npos);
+        }
+    }
 }
 
 // Symbols delivered in any block sizes give the same bytes, blocks larger
