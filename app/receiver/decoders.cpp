@@ -114,6 +114,8 @@ void ysf_decoder_block(ysf_decoder &d, const uint8_t *symbols, size_t count) {
     orbavox_process_block(*d.state, symbols, count, d.streams);
 }
 
+void ysf_decoder_finish(ysf_decoder &d) { orbavox_finish(*d.state, d.streams); }
+
 void ysf_decoder_close(ysf_decoder &d) {
     close_binding(d.voice);
     close_binding(d.diagnostics);

@@ -96,6 +96,8 @@ struct ysf_decoder {
 
 bool ysf_decoder_init(ysf_decoder &d, decoder_reports *reports, int id, bool speech);
 void ysf_decoder_block(ysf_decoder &d, const uint8_t *symbols, size_t count);
+// The end of input: the frames that waited for the symbols after them.
+void ysf_decoder_finish(ysf_decoder &d);
 void ysf_decoder_close(ysf_decoder &d);
 
 // The POCSAG decoder pagewick (reporting each page's function, as -F does).

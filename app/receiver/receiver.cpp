@@ -253,6 +253,9 @@ void voice_block(receiver_state &r, const float *block, int32_t count, bool last
         int32_t made = symbol_demodulator_block(v->demod, block, count, out);
         v->symbols.insert(v->symbols.end(), out, out + made);
         decode_symbols(r, *v, last);
+        if (last)
+            for (auto &d : v->decoders)
+                if (d->protocol == event_protocol::ysf) ysf_decoder_finish(d->ysf);
     }
 }
 
