@@ -2,6 +2,8 @@
 #include "channelizer.h"
 
 #include <gtest/gtest.h>
+
+#include <fstream>
 #include <soxr.h>
 
 #include <cmath>
@@ -315,7 +317,11 @@ TEST(Channelizer, RefusesWhatItCannotDo) {
 // output (f32 at 48000/s), one per line, the time left out.
 std::vector<std::string> events_of(const std::vector<float> &audio) {
     std::string bytes(reinterpret_cast<const char *>(audio.data()), audio.size() * sizeof(float));
-    program_result r = run_program(ZELVANE_PATH, {"-j", "-f", "f32", "-r", "48000"}, bytes);
+    // A file, not standard input: events of live input carry their wall-clock time.
+    const std::string path = make_temp_dir() + "/in.f32";
+    { std::ofstream(path, std::ios::binary) << bytes; }
+    program_result r = run_program(ZELVANE_PATH, {"-j", "-f", "f32", "-r", "48000", path}, "");
+    std::remove(path.c_str());
     EXPECT_EQ(r.exit_code, 0) << r.err;
     std::vector<std::string> lines;
     size_t start = 0;
