@@ -161,6 +161,7 @@ void take_codeword(pagewick_state &state, uint32_t codeword, const pocsag_sink &
     uint32_t word = codeword >> 1;
     const uint32_t parity_bit = codeword & 1u;
     if (!bch_correct(word)) {
+        state.previous_zero = false;
         write_fixed(ecc_failure, sizeof ecc_failure - 1, sink.err);
         note_failure(state);
         message_discard(state.message);
@@ -169,6 +170,7 @@ void take_codeword(pagewick_state &state, uint32_t codeword, const pocsag_sink &
     // The parity bit is checked against the corrected bits, never corrected.
     uint32_t corrected = (word << 1) | parity_bit;
     if (!has_even_parity(corrected)) {
+        state.previous_zero = false;
         write_fixed(parity_failure, sizeof parity_failure - 1, sink.err);
         note_failure(state);
         message_discard(state.message);
@@ -179,6 +181,20 @@ void take_codeword(pagewick_state &state, uint32_t codeword, const pocsag_sink &
     // The sync codeword reads as an address codeword with function bits 2;
     // in a codeword slot it is a transmitter's stray sync, not a page, and
     // counts as idle.
+    // A carrier held at the level of bit 0 (a transmitter keyed without
+    // data, a recording's digital silence) gives a run of all-zero
+    // codewords, each of which reads as a tone page to an address of 0 to 7
+    // (function 0). A single one is such a page; a second in a row shows the
+    // held carrier: the tone page the first one opened is dropped, and the
+    // run opens none.
+    const bool zero = corrected == 0u;
+    const bool held = zero && state.previous_zero;
+    state.previous_zero = zero;
+    if (held) {
+        if (state.zero_page && !message_has_content(state.message)) message_discard(state.message);
+        state.zero_page = false;
+        return;
+    }
     if (corrected == pocsag_idle_codeword || corrected == pocsag_sync_codeword) {
         // Idle codewords after the address are part of the page's evidence.
         count_codeword(state.message, flipped);
@@ -200,6 +216,7 @@ void take_codeword(pagewick_state &state, uint32_t codeword, const pocsag_sink &
     message_print(state.message, sink);
     message_start(state.message, address_of(corrected, state.codeword_index), static_cast<int>((corrected >> 11) & 3u),
                   sink);
+    state.zero_page = zero;
     state.message.sync_errors = state.sync_errors;
     state.message.sync_confirmed = state.sync_confirmed;
     state.message.address_flips = static_cast<uint8_t>(flipped);

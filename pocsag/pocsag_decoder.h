@@ -54,6 +54,10 @@ struct pagewick_state {
     int32_t bits_since_sync = 1 << 30;
     int32_t bits_since_preamble = 1 << 30;
     pocsag_message message;
+    // The last codeword taken was all zeros, and the current message was
+    // opened by one (see take_codeword: a held carrier).
+    bool previous_zero = false;
+    bool zero_page = false;
 };
 
 // True if the 32 bytes lie within 3 bits of the sync pattern, counting the

@@ -254,6 +254,15 @@ TEST(PagewickDecoder, LostSyncPrintsEvenAnEmptyMessage) {
     EXPECT_EQ(d.err, "found sync at 0\nlost sync at 576\n");
 }
 
+// A carrier held at the level of bit 0 after a page gives all-zero
+// codewords: the page ends there, and they make no tone page to an address
+// of 0 to 7.
+TEST(PagewickDecoder, HeldCarrierMakesNoPage) {
+    std::vector<uint8_t> bits = pocsag_batch_bits({address_word(8), numeric_word("12345"), 0u, 0u, 0u}, 0);
+    bits.insert(bits.end(), 600, 0);
+    EXPECT_EQ(decode_to_end(bits).out, "address:8;message:12345\n");
+}
+
 // 17 numeric or 29 alphanumeric codewords: one warning, 80 characters kept.
 TEST(PagewickDecoder, OverflowWarnsAndKeepsEightyCharacters) {
     std::string digits;
