@@ -13,6 +13,7 @@
 #include "slot_decision.h"
 #include "slot_metadata.h"
 #include "symbol_distance.h"
+#include "voice_confirmation.h"
 #include "voice_output.h"
 
 namespace {
@@ -136,6 +137,10 @@ void lose_sync(tessavox_state &state) {
     state.slot_confidence = 0;
     std::memset(state.fragments, 0, sizeof state.fragments);
     std::memset(state.fragment_count, 0, sizeof state.fragment_count);
+    for (int slot = 0; slot < 2; ++slot) {
+        drop_held_voice(state, slot);
+        state.voice_header[slot] = false;
+    }
     reset_slot_records(state);
     state.synchronised = false;
 }
@@ -157,10 +162,25 @@ bool process_burst(tessavox_state &state) {
     ring_copy(state.ring, -66, cach, 12);
     slot_decision d = decide_slot(state, cach);
 
-    if (kind != burst_embedded && state.slot_mode[d.slot] != kind) change_slot_mode(state, d.slot, kind);
+    const int slot = d.slot;
+    if (holding_voice(state, slot)) {
+        if (kind == burst_embedded && emb.valid)
+            confirm_held_voice(state, slot);
+        else if (kind != burst_embedded || held_voice_full(state, slot))
+            drop_held_voice(state, slot);
+    }
+    if (kind == burst_voice_sync && state.slot_mode[slot] != slot_mode_voice && !voice_sync_confirmed(state, slot)) {
+        hold_voice_burst(state, slot);  // the wait starts; the slot's mode stays
+    } else if (kind != burst_embedded && state.slot_mode[slot] != kind) {
+        change_slot_mode(state, slot, kind);
+    }
 
     write_status(state, d, emb);
-    dispatch_burst(state, d.slot);
+    if (holding_voice(state, slot)) {
+        if (kind == burst_embedded) hold_voice_burst(state, slot);
+    } else {
+        dispatch_burst(state, slot);
+    }
     return true;
 }
 

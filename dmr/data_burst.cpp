@@ -39,11 +39,18 @@ void handle_data_burst(tessavox_state &state, int slot) {
     read_information_bits(state, info);
     if (!decode_bptc_196_96(info, data)) return;
 
+    // A voice sync opens voice at once only right after a voice LC header
+    // (a PI header may come between them).
+    if (data_type != data_type_voice_lc_header && data_type != data_type_pi_header) state.voice_header[slot] = false;
+
     switch (data_type) {
         case data_type_voice_lc_header:
             // A BPTC can miscorrect a badly received header into other
             // addresses; its Reed-Solomon check drops those silently.
-            if (rs_12_9_check(data, rs_12_9_mask_voice_lc_header)) handle_full_lc(state, data, slot);
+            if (rs_12_9_check(data, rs_12_9_mask_voice_lc_header)) {
+                state.voice_header[slot] = true;
+                handle_full_lc(state, data, slot);
+            }
             break;
         case data_type_terminator_lc:
             if (rs_12_9_check(data, rs_12_9_mask_terminator_lc)) end_slot_call(state, slot);

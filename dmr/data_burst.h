@@ -9,6 +9,7 @@
 #include "tessavox_state.h"
 
 // DMR data types handled here.
+inline constexpr int data_type_pi_header = 0;
 inline constexpr int data_type_voice_lc_header = 1;
 inline constexpr int data_type_terminator_lc = 2;
 inline constexpr int data_type_csbk = 3;

@@ -28,6 +28,7 @@ void change_slot_mode(tessavox_state &state, int slot, uint8_t mode) {
     state.slot_mode[slot] = mode;
     slot_record &record = state.records[slot];
     if (mode == slot_mode_voice) {
+        state.voice_header[slot] = false;  // the header has opened its call
         record.sync = slot_sync_voice;
     } else {
         record.sync = slot_sync_data;

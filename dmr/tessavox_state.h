@@ -36,6 +36,18 @@ struct talker_alias_assembly {
     uint8_t present = 0;  // bit 0 the header, bit k block k
 };
 
+// Voice bursts of a slot held until the voice burst's structure confirms
+// them. A voice sync alone proves nothing: the inverted data sync of a base
+// or mobile station is its voice sync. The bursts that follow a real voice
+// sync carry a valid EMB; inverted data bursts never do.
+inline constexpr int held_voice_limit = 6;  // burst A and the five of its superframe
+struct held_voice {
+    int bursts = 0;                     // 0: nothing held
+    int lock_before = -1;               // the voice lock before the first held burst
+    bool write[held_voice_limit] = {};  // the burst passed the filter and the lock
+    uint8_t frames[held_voice_limit][36] = {};
+};
+
 struct tessavox_state {
     // Streams: voice units, diagnostics, metadata lines, control messages.
     FILE *out = stdout;
@@ -84,4 +96,10 @@ struct tessavox_state {
     talker_alias_assembly aliases[2];
 
     slot_record records[2];
+
+    // Voice waiting for confirmation, and whether the slot's last data burst
+    // was a voice LC header whose Reed-Solomon check passed (a voice sync
+    // right after it is a call's first burst A).
+    held_voice held[2];
+    bool voice_header[2] = {};
 };

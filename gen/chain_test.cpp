@@ -260,6 +260,26 @@ TEST(DmrChain, BothSlotsBusyGiveBothMetadataAndTheVoiceOfTheLockedSlot) {
     EXPECT_TRUE(same_frames(r.out, frames_bytes(pattern(0, 18)) + frames_bytes(pattern(1000000, 36), 18), 12));
 }
 
+TEST(DmrChain, WrongPolarityGivesNoVoiceAndNoCall) {
+    // Sent inverted and received without -i, the stations' data syncs read
+    // as voice syncs: no voice frame and no voice line may come of them, at
+    // any SNR, with one call or both slots busy, base or mobile station.
+    const std::vector<std::vector<std::string>> cases = {
+        {"--invert"},
+        {"--invert", "--snr", "20", "--seed", "3", "--other-call", "--other-superframes", "2"},
+        {"--invert", "--snr", "12", "--seed", "5", "-s", "1", "--superframes", "4"},
+        {"--invert", "--snr", "8", "--seed", "6", "--other-call"},
+    };
+    for (const auto &args : cases) {
+        SCOPED_TRACE(shell_words(args));
+        chain_result r = dmr_chain(args);
+        EXPECT_EQ(r.exit_code, 0) << r.err;
+        EXPECT_EQ(r.out.size(), 0u);
+        EXPECT_EQ(r.meta.find("sync:voice"), std::string::npos) << r.meta;
+        EXPECT_EQ(r.meta.find("source:"), std::string::npos) << r.meta;
+    }
+}
+
 TEST(DmrChain, SpeechLeavesTheWholeChain) {
     // airmint | quadslice | tessavox | voxloom | speechsieve: 160 samples of
     // 16 bits for every one of the call's 18 frames.
