@@ -168,6 +168,12 @@ int compose_slot_line(char line[256], const slot_record &record, uint8_t slot) {
     return length;
 }
 
+void send_dmr_event_line(const metadata_fifo &fifo, uint8_t slot, const char *line, int length) {
+    if (!fifo.stream || length <= 0) return;
+    if (length > metadata_line_limit - 1) length = metadata_line_limit - 1;
+    send_line(fifo, metadata_dmr_event_owner + (slot == 0 ? 0 : 1), line, length);
+}
+
 void send_slot_metadata(const metadata_fifo &fifo, const slot_record &record, uint8_t slot) {
     if (!fifo.stream) return;
     char line[line_size];

@@ -3,11 +3,30 @@
 
 #include "bits.h"
 #include "bptc_196_96.h"
+#include "csbk.h"
 #include "full_lc.h"
 #include "golay_20_8.h"
 #include "hex_dump.h"
 #include "rs_12_9.h"
 #include "slot_metadata.h"
+
+namespace {
+
+// A CSBK whose CRC passes: one diagnostic line and one metadata line.
+bool report_csbk(tessavox_state &state, const uint8_t data[12], int slot) {
+    csbk_fields csbk;
+    if (!decode_csbk(data, csbk)) return false;
+    std::fprintf(state.err, "CSBK slot %i: opcode %i%s%s, fid %i", slot, csbk.opcode, csbk.name ? " " : "",
+                 csbk.name ? csbk.name : "", csbk.feature_set);
+    if (csbk.has_addresses) std::fprintf(state.err, ", source %i, target %i", csbk.source, csbk.target);
+    std::fputc('\n', state.err);
+    char line[metadata_line_limit];
+    const int length = compose_csbk_line(line, sizeof line, slot, csbk);
+    send_dmr_event_line(state.meta, static_cast<uint8_t>(slot), line, length);
+    return true;
+}
+
+}  // namespace
 
 uint32_t read_slot_type(const tessavox_state &state) {
     uint8_t symbols[10];
@@ -62,6 +81,9 @@ void handle_data_burst(tessavox_state &state, int slot) {
         case data_type_rate_half_data:
             std::fprintf(state.err, "raw data (data_type = %i, slot = %i)\n", data_type, slot);
             hex_dump(state.err, data, 12);
+            break;
+        case data_type_csbk:
+            if (!report_csbk(state, data, slot)) std::fprintf(state.err, "unhandled data_type: %i\n", data_type);
             break;
         default:
             std::fprintf(state.err, "unhandled data_type: %i\n", data_type);

@@ -43,6 +43,9 @@ const char airmint_usage[] =
     "     --position LAT,LON   GPS info of the call in degrees, north and east positive\n"
     "                          (after -p ysf it is the System Fusion position)\n"
     "     --bad-rs             voice LC header with a wrong Reed-Solomon code\n"
+    "     --csbk OP[/FID]      a CSBK before the call (opcode 0..63, feature set 0..255,\n"
+    "                          default 0) carrying the call's target and source; repeatable\n"
+    "     --no-voice           no voice call: only what is sent before it (CSBKs, data)\n"
     "                          (without --superframes the call lasts until alias and\n"
     "                          position have each been sent once)\n\n"
     "System Fusion (header, communication frames, terminator):\n"
@@ -94,6 +97,8 @@ enum option_code : int {
     opt_alias,
     opt_alias_format,
     opt_bad_rs,
+    opt_csbk,
+    opt_no_voice,
     opt_mode,
     opt_down,
     opt_up,
@@ -302,11 +307,17 @@ bool finish_dmr(airmint_settings &s, std::string &error) {
         return false;
     }
     if (s.has_dmr_position) lcs.push_back(dmr_encode::gps_info_lc(s.dmr_latitude, s.dmr_longitude, 1));
-    return dmr_address(s.target, "target", s.dmr.call.target, error) &&
-           dmr_address(s.source, "source", s.dmr.call.source, error) &&
-           dmr_address(s.other_target, "other-target", s.dmr.other.target, error) &&
-           dmr_address(s.other_source, "other-source", s.dmr.other.source, error) &&
-           load_dmr_voice(s.voice_path, s.dmr.call, error) && load_dmr_voice(s.other_voice_path, s.dmr.other, error);
+    if (!(dmr_address(s.target, "target", s.dmr.call.target, error) &&
+          dmr_address(s.source, "source", s.dmr.call.source, error) &&
+          dmr_address(s.other_target, "other-target", s.dmr.other.target, error) &&
+          dmr_address(s.other_source, "other-source", s.dmr.other.source, error) &&
+          load_dmr_voice(s.voice_path, s.dmr.call, error) && load_dmr_voice(s.other_voice_path, s.dmr.other, error)))
+        return false;
+    s.dmr.call.csbks.clear();
+    for (const auto &[opcode, feature_set] : s.csbks)
+        s.dmr.call.csbks.push_back(
+            dmr_encode::make_addressed_csbk(opcode, feature_set, s.dmr.call.target, s.dmr.call.source));
+    return true;
 }
 
 bool finish_ysf(airmint_settings &s, std::string &error) {
@@ -370,6 +381,8 @@ const struct option airmint_long_options[] = {
     {"alias", required_argument, nullptr, opt_alias},
     {"alias-format", required_argument, nullptr, opt_alias_format},
     {"bad-rs", no_argument, nullptr, opt_bad_rs},
+    {"csbk", required_argument, nullptr, opt_csbk},
+    {"no-voice", no_argument, nullptr, opt_no_voice},
     {"mode", required_argument, nullptr, opt_mode},
     {"down", required_argument, nullptr, opt_down},
     {"up", required_argument, nullptr, opt_up},
@@ -456,6 +469,21 @@ bool parse_dmr_position(const std::string &arg, airmint_settings &s, std::string
     return true;
 }
 
+// OP or OP/FID: kept until the call's addresses are known.
+bool parse_csbk(const std::string &arg, airmint_settings &s, std::string &error) {
+    const std::size_t slash = arg.find('/');
+    int opcode = 0, feature_set = 0;
+    std::string ignored;
+    if (!parse_int_option(arg.substr(0, slash).c_str(), 0, 63, opt_csbk, opcode, ignored) ||
+        (slash != std::string::npos &&
+         !parse_int_option(arg.substr(slash + 1).c_str(), 0, 255, opt_csbk, feature_set, ignored))) {
+        error = "--csbk takes OPCODE (0..63) or OPCODE/FEATURE_SET (0..255), not '" + arg + "'";
+        return false;
+    }
+    s.csbks.push_back({opcode, feature_set});
+    return true;
+}
+
 taken dmr_option(airmint_settings &s, int letter, const char *argument, std::string &error) {
     const std::string arg = argument ? argument : "";
     switch (letter) {
@@ -512,6 +540,11 @@ taken dmr_option(airmint_settings &s, int letter, const char *argument, std::str
             return result(parse_dmr_position(arg, s, error));
         case opt_bad_rs:
             s.dmr.call.extras.bad_header_rs = true;
+            return taken::ok;
+        case opt_csbk:
+            return result(parse_csbk(arg, s, error));
+        case opt_no_voice:
+            s.dmr.call.send_voice = false;
             return taken::ok;
         default:
             return taken::no;
@@ -626,9 +659,8 @@ taken channel_option(airmint_settings &s, int letter, const char *argument, std:
             return result(parse_double_option(argument, 1e-6, 1e6, letter, c.clip, error));
         case opt_baud:
             note(s.pocsag_option, letter);
-            if (choose(std::string(argument ? argument : ""), {std::pair{"512", 512}, std::pair{"1200", 1200},
-                                                               std::pair{"2400", 2400}},
-                       c.bit_rate))
+            if (choose(std::string(argument ? argument : ""),
+                       {std::pair{"512", 512}, std::pair{"1200", 1200}, std::pair{"2400", 2400}}, c.bit_rate))
                 return taken::ok;
             error = "--baud takes 512, 1200 or 2400, not '" + std::string(argument ? argument : "") + "'";
             return taken::bad;

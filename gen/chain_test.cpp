@@ -280,6 +280,52 @@ TEST(DmrChain, WrongPolarityGivesNoVoiceAndNoCall) {
     }
 }
 
+std::size_t count_of(const std::string &text, const std::string &part) {
+    std::size_t n = 0;
+    for (std::size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++n;
+    return n;
+}
+
+TEST(DmrChain, CsbksArriveWithTheirFieldsAtSeveralSnrs) {
+    // A control channel's CSBKs before a call: each one decoded is one line
+    // with its opcode, feature set, name and addresses. At 9 dB a few may be
+    // lost, never changed.
+    const std::string outbound =
+        "protocol:DMR;slot:1;csbk:56;fid:0;lb:1;pf:0;name:BS_Dwn_Act;source:3003;target:77;"
+        "data:000000004D000BBB;\n";
+    const std::string other_set = "protocol:DMR;slot:1;csbk:61;fid:16;lb:1;pf:0;data:000000004D000BBB;\n";
+    for (const char *snr : {"", "20", "12", "9"}) {
+        SCOPED_TRACE(snr);
+        std::vector<std::string> args = {"-s", "1", "-t", "77", "--source", "3003"};
+        for (int i = 0; i < 4; ++i) args.insert(args.end(), {"--csbk", "56", "--csbk", "61/16"});
+        if (*snr) args.insert(args.end(), {"--snr", snr, "--seed", "12"});
+        chain_result r = dmr_chain(args);
+        EXPECT_EQ(r.exit_code, 0) << r.err;
+        const std::size_t lines_of_csbk = count_of(r.meta, ";csbk:");
+        EXPECT_EQ(count_of(r.meta, outbound) + count_of(r.meta, other_set), lines_of_csbk) << r.meta;
+        if (std::string(snr) == "" || std::string(snr) == "20") {
+            EXPECT_EQ(count_of(r.meta, outbound), 4u) << r.meta;
+            EXPECT_EQ(count_of(r.meta, other_set), 4u);
+        } else {
+            EXPECT_GE(lines_of_csbk, 4u);
+        }
+        // The call after them is decoded as before.
+        EXPECT_NE(r.meta.find("protocol:DMR;slot:1;sync:voice;type:group;source:3003;target:77;"), std::string::npos);
+    }
+}
+
+TEST(DmrChain, NoiseGivesNoControlOrDataReport) {
+    // Nothing but noise, and a transmission far below the noise: no CSBK
+    // or data line, whatever the seed.
+    for (const char *seed : {"1", "2", "3"}) {
+        chain_result r = dmr_chain({"--snr", "-15", "--seed", seed, "--superframes", "30"});
+        EXPECT_EQ(r.exit_code, 0) << r.err;
+        EXPECT_EQ(r.meta.find(";csbk:"), std::string::npos) << r.meta;
+        EXPECT_EQ(r.meta.find(";data:"), std::string::npos) << r.meta;
+        EXPECT_EQ(r.meta.find("encrypted"), std::string::npos) << r.meta;
+    }
+}
+
 TEST(DmrChain, SpeechLeavesTheWholeChain) {
     // airmint | quadslice | tessavox | voxloom | speechsieve: 160 samples of
     // 16 bits for every one of the call's 18 frames.

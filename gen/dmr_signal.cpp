@@ -29,6 +29,8 @@ void append_idle(std::vector<slot_burst> &out, int count, int colour_code) {
 
 void append_call(std::vector<slot_burst> &out, const dmr_call_plan &plan, int colour_code) {
     append_idle(out, plan.delay, colour_code);
+    for (const csbk_block &b : plan.csbks) out.push_back({csbk_burst(burst_sync::bs_data, colour_code, b), true});
+    if (!plan.send_voice) return;
     call c;
     c.slot = plan.slot;
     c.group = plan.group;

@@ -21,6 +21,10 @@ struct dmr_call_plan {
     // Reed-Solomon code in the voice LC header. With superframes 0 the call
     // lasts long enough to send each of these LCs once.
     dmr_encode::call_extras extras;
+    // CSBKs sent in the call's slot before it (after the delay), and whether
+    // the voice call follows them at all.
+    std::vector<dmr_encode::csbk_block> csbks;
+    bool send_voice = true;
 };
 
 struct dmr_channel_plan {

@@ -8,6 +8,8 @@
 #include "burst_layout.h"
 #include "cach_encoder.h"
 #include "channel_builder.h"
+#include "csbk_encoder.h"
+#include "data_crc_encoder.h"
 #include "emb_encoder.h"
 #include "embedded_lc_encoder.h"
 #include "full_lc_encoder.h"
