@@ -8,6 +8,7 @@
 #include "bits.h"
 #include "control_fifo.h"
 #include "data_burst.h"
+#include "data_message.h"
 #include "emb.h"
 #include "embedded_lc.h"
 #include "slot_decision.h"
@@ -140,6 +141,7 @@ void lose_sync(tessavox_state &state) {
     for (int slot = 0; slot < 2; ++slot) {
         drop_held_voice(state, slot);
         state.voice_header[slot] = false;
+        cut_data_message(state, slot, "lost_sync");
     }
     reset_slot_records(state);
     state.synchronised = false;

@@ -1,14 +1,19 @@
 // SPDX-License-Identifier: MIT
 #include "data_burst.h"
 
+#include <cstring>
+
 #include "bits.h"
 #include "bptc_196_96.h"
 #include "csbk.h"
+#include "data_header.h"
+#include "data_message.h"
 #include "full_lc.h"
 #include "golay_20_8.h"
 #include "hex_dump.h"
 #include "rs_12_9.h"
 #include "slot_metadata.h"
+#include "trellis_3_4.h"
 
 namespace {
 
@@ -27,6 +32,16 @@ bool report_csbk(tessavox_state &state, const uint8_t data[12], int slot) {
 }
 
 }  // namespace
+
+void read_rate_one_block(const uint8_t info[25], uint8_t block[24]) {
+    // 192 of the 196 bits: the four nearest the sync on each side (bits
+    // 96..99) are not data.
+    std::memset(block, 0, 24);
+    for (int i = 0; i < 192; ++i) {
+        const int from = i < 96 ? i : i + 4;
+        if ((info[from / 8] >> (7 - from % 8)) & 1) block[i / 8] |= static_cast<uint8_t>(0x80 >> (i % 8));
+    }
+}
 
 uint32_t read_slot_type(const tessavox_state &state) {
     uint8_t symbols[10];
@@ -48,15 +63,28 @@ void handle_data_burst(tessavox_state &state, int slot) {
     uint32_t slot_type = read_slot_type(state);
     if (!golay_20_8_correct(slot_type)) return;
     int data_type = static_cast<int>((slot_type >> 12) & 0xF);
+    uint8_t info[25];
+    read_information_bits(state, info);
     if (data_type == data_type_rate_three_quarter_data) {
-        std::fputs("skipping 3/4 data frame\n", state.err);
+        uint8_t block[18];
+        if (!state.assembly[slot].active || decode_trellis_3_4(info, block) < 0) {
+            std::fputs("skipping 3/4 data frame\n", state.err);
+            return;
+        }
+        take_data_block(state, slot, data_type, block, 18);
+        return;
+    }
+    if (data_type == data_type_rate_one_data && state.assembly[slot].active) {
+        uint8_t block[24];
+        read_rate_one_block(info, block);
+        take_data_block(state, slot, data_type, block, 24);
         return;
     }
 
-    uint8_t info[25];
     uint8_t data[12];
-    read_information_bits(state, info);
     if (!decode_bptc_196_96(info, data)) return;
+    // Any burst but a block of the message in the slot: a block was lost.
+    if (data_type != data_type_rate_half_data) cut_data_message(state, slot);
 
     // A voice sync opens voice at once only right after a voice LC header
     // (a PI header may come between them).
@@ -78,10 +106,16 @@ void handle_data_burst(tessavox_state &state, int slot) {
             end_slot_call(state, slot);
             break;
         case data_type_data_header:
-        case data_type_rate_half_data:
+        case data_type_rate_half_data: {
             std::fprintf(state.err, "raw data (data_type = %i, slot = %i)\n", data_type, slot);
             hex_dump(state.err, data, 12);
+            data_header header;
+            if (data_type == data_type_rate_half_data)
+                take_data_block(state, slot, data_type, data, 12);
+            else if (decode_data_header(data, header))
+                take_data_header(state, slot, header);
             break;
+        }
         case data_type_csbk:
             if (!report_csbk(state, data, slot)) std::fprintf(state.err, "unhandled data_type: %i\n", data_type);
             break;

@@ -3,6 +3,7 @@
 
 #include <cstring>
 
+#include "data_message.h"
 #include "talker_alias.h"
 
 namespace {
@@ -29,6 +30,7 @@ void change_slot_mode(tessavox_state &state, int slot, uint8_t mode) {
     slot_record &record = state.records[slot];
     if (mode == slot_mode_voice) {
         state.voice_header[slot] = false;  // the header has opened its call
+        cut_data_message(state, slot);
         record.sync = slot_sync_voice;
     } else {
         record.sync = slot_sync_data;

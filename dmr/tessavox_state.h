@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <cstdio>
 
+#include "data_message.h"
 #include "metadata.h"
 #include "symbol_ring.h"
 
@@ -102,4 +103,9 @@ struct tessavox_state {
     // right after it is a call's first burst A).
     held_voice held[2];
     bool voice_header[2] = {};
+
+    // Data messages being reassembled, and the count of messages dropped
+    // (a lost block, a failed check) on the channel.
+    data_assembly assembly[2];
+    uint32_t data_failures = 0;
 };

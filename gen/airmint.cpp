@@ -45,6 +45,14 @@ const char airmint_usage[] =
     "     --bad-rs             voice LC header with a wrong Reed-Solomon code\n"
     "     --csbk OP[/FID]      a CSBK before the call (opcode 0..63, feature set 0..255,\n"
     "                          default 0) carrying the call's target and source; repeatable\n"
+    "     --text TEXT          a text message (UTF-8) from the source to the target before\n"
+    "                          the call; repeatable\n"
+    "     --text-format NAME   udp (text message service over IPv4/UDP, default), or defined\n"
+    "                          short data in iso8859, utf8, utf16be or utf16le\n"
+    "     --location LAT,LON   a location report (location service over IPv4/UDP) before the\n"
+    "                          call; repeatable\n"
+    "     --data-rate RATE     blocks of the data messages: half (default), three-quarter, one\n"
+    "     --confirmed          confirmed data (serial number and CRC-9 in every block)\n"
     "     --no-voice           no voice call: only what is sent before it (CSBKs, data)\n"
     "                          (without --superframes the call lasts until alias and\n"
     "                          position have each been sent once)\n\n"
@@ -99,6 +107,11 @@ enum option_code : int {
     opt_bad_rs,
     opt_csbk,
     opt_no_voice,
+    opt_text,
+    opt_text_format,
+    opt_location,
+    opt_data_rate,
+    opt_confirmed,
     opt_mode,
     opt_down,
     opt_up,
@@ -313,6 +326,44 @@ bool finish_dmr(airmint_settings &s, std::string &error) {
           dmr_address(s.other_source, "other-source", s.dmr.other.source, error) &&
           load_dmr_voice(s.voice_path, s.dmr.call, error) && load_dmr_voice(s.other_voice_path, s.dmr.other, error)))
         return false;
+    s.dmr.call.data.clear();
+    dmr_encode::data_message base;
+    base.format = s.confirmed ? dmr_encode::data_format_confirmed : dmr_encode::data_format_unconfirmed;
+    base.data_type = s.data_type;
+    base.group = s.dmr.call.group;
+    base.target = s.dmr.call.target;
+    base.source = s.dmr.call.source;
+    for (const std::string &text : s.texts) {
+        dmr_encode::data_message m = base;
+        if (s.text_format == "udp") {
+            m.payload =
+                dmr_encode::udp_packet(m.source, m.target, m.group, 5016, dmr_encode::text_message_payload(text));
+        } else {
+            m.format = dmr_encode::data_format_defined_short;
+            m.sap = 10;  // short data service
+            m.short_format = s.text_format == "iso8859"   ? 0x03
+                             : s.text_format == "utf8"    ? 0x13
+                             : s.text_format == "utf16be" ? 0x15
+                                                          : 0x16;
+            if (!dmr_encode::encode_text(text, s.text_format, m.payload)) {
+                error = "--text '" + text + "' has characters that ISO 8859-1 lacks";
+                return false;
+            }
+        }
+        s.dmr.call.data.push_back(m);
+    }
+    for (const auto &[latitude, longitude] : s.locations) {
+        dmr_encode::data_message m = base;
+        m.payload = dmr_encode::udp_packet(m.source, m.target, m.group, 4001,
+                                           dmr_encode::location_payload(latitude, longitude));
+        s.dmr.call.data.push_back(m);
+    }
+    for (const dmr_encode::data_message &m : s.dmr.call.data) {
+        if (dmr_encode::block_data_bytes(m.data_type, m.format) * 127 < static_cast<int>(m.payload.size()) + 4) {
+            error = "a data message of " + std::to_string(m.payload.size()) + " bytes needs more than 127 blocks";
+            return false;
+        }
+    }
     s.dmr.call.csbks.clear();
     for (const auto &[opcode, feature_set] : s.csbks)
         s.dmr.call.csbks.push_back(
@@ -383,6 +434,11 @@ const struct option airmint_long_options[] = {
     {"bad-rs", no_argument, nullptr, opt_bad_rs},
     {"csbk", required_argument, nullptr, opt_csbk},
     {"no-voice", no_argument, nullptr, opt_no_voice},
+    {"text", required_argument, nullptr, opt_text},
+    {"text-format", required_argument, nullptr, opt_text_format},
+    {"location", required_argument, nullptr, opt_location},
+    {"data-rate", required_argument, nullptr, opt_data_rate},
+    {"confirmed", no_argument, nullptr, opt_confirmed},
     {"mode", required_argument, nullptr, opt_mode},
     {"down", required_argument, nullptr, opt_down},
     {"up", required_argument, nullptr, opt_up},
@@ -545,6 +601,35 @@ taken dmr_option(airmint_settings &s, int letter, const char *argument, std::str
             return result(parse_csbk(arg, s, error));
         case opt_no_voice:
             s.dmr.call.send_voice = false;
+            return taken::ok;
+        case opt_text:
+            s.texts.push_back(arg);
+            return taken::ok;
+        case opt_text_format:
+            if (arg == "udp" || arg == "iso8859" || arg == "utf8" || arg == "utf16be" || arg == "utf16le") {
+                s.text_format = arg;
+                return taken::ok;
+            }
+            error = "--text-format takes udp, iso8859, utf8, utf16be or utf16le, not '" + arg + "'";
+            return taken::bad;
+        case opt_location: {
+            const std::size_t comma = arg.find(',');
+            double latitude = 0, longitude = 0;
+            if (comma == std::string::npos || !parse_double(arg.substr(0, comma).c_str(), -90, 90, latitude) ||
+                !parse_double(arg.substr(comma + 1).c_str(), -180, 180, longitude)) {
+                error = "--location takes LATITUDE,LONGITUDE in degrees (-90..90, -180..180), not '" + arg + "'";
+                return taken::bad;
+            }
+            s.locations.push_back({latitude, longitude});
+            return taken::ok;
+        }
+        case opt_data_rate:
+            if (choose(arg, {std::pair{"half", 7}, std::pair{"three-quarter", 8}, std::pair{"one", 10}}, s.data_type))
+                return taken::ok;
+            error = "--data-rate takes half, three-quarter or one, not '" + arg + "'";
+            return taken::bad;
+        case opt_confirmed:
+            s.confirmed = true;
             return taken::ok;
         default:
             return taken::no;

@@ -314,6 +314,53 @@ TEST(DmrChain, CsbksArriveWithTheirFieldsAtSeveralSnrs) {
     }
 }
 
+TEST(DmrChain, TextMessagesAndLocationsAtEveryRateAndSeveralSnrs) {
+    // Each message decoded is reported whole with its text or position;
+    // a damaged one is dropped and counted, never shown changed.
+    const std::string text =
+        "text:Gr\xC3\xBC\xC3\x9F"
+        "e aus M\xC3\xBCnchen\\x3B 73;";
+    const std::string where = "lat:48.137154;lon:11.576124;";
+    struct data_case {
+        std::vector<std::string> args;
+        bool all;  // every message must arrive
+    };
+    const std::vector<data_case> cases = {
+        {{"--data-rate", "half"}, true},
+        {{"--data-rate", "three-quarter", "--snr", "20", "--seed", "2"}, true},
+        {{"--data-rate", "one", "--confirmed", "--snr", "25", "--seed", "3"}, true},
+        {{"--data-rate", "half", "--confirmed", "--snr", "12", "--seed", "4"}, false},
+        {{"--data-rate", "three-quarter", "--snr", "9", "--seed", "5"}, false},
+        {{"--text-format", "utf16le", "--snr", "20", "--seed", "6"}, true},
+    };
+    for (const data_case &k : cases) {
+        std::vector<std::string> args = {"--no-voice", "-s", "1", "--direct", "-t", "4321", "--source", "1234567"};
+        for (int i = 0; i < 3; ++i)
+            args.insert(args.end(), {"--text",
+                                     "Gr\xC3\xBC\xC3\x9F"
+                                     "e aus M\xC3\xBCnchen; 73",
+                                     "--location", "48.137154,11.576124"});
+        args.insert(args.end(), k.args.begin(), k.args.end());
+        SCOPED_TRACE(shell_words(args));
+        chain_result r = dmr_chain(args);
+        EXPECT_EQ(r.exit_code, 0) << r.err;
+        const std::size_t messages = count_of(r.meta, ";data:");
+        const std::size_t texts = count_of(r.meta, ";text:"), good_texts = count_of(r.meta, text);
+        const std::size_t positions = count_of(r.meta, ";lat:"), good_positions = count_of(r.meta, where);
+        EXPECT_EQ(texts, good_texts) << r.meta;
+        EXPECT_EQ(positions, good_positions) << r.meta;
+        EXPECT_EQ(messages, texts + positions) << r.meta;
+        EXPECT_EQ(count_of(r.meta, "source:1234567;target:4321;group:0;"), messages);
+        if (k.all) {
+            EXPECT_EQ(good_texts, 3u) << r.meta;
+            EXPECT_EQ(good_positions, 3u) << r.meta;
+            EXPECT_EQ(count_of(r.meta, "data_dropped"), 0u);
+        } else {
+            EXPECT_GE(messages, 1u) << r.meta;
+        }
+    }
+}
+
 TEST(DmrChain, NoiseGivesNoControlOrDataReport) {
     // Nothing but noise, and a transmission far below the noise: no CSBK
     // or data line, whatever the seed.

@@ -24,6 +24,7 @@ struct dmr_call_plan {
     // CSBKs sent in the call's slot before it (after the delay), and whether
     // the voice call follows them at all.
     std::vector<dmr_encode::csbk_block> csbks;
+    std::vector<dmr_encode::data_message> data;  // data messages after the CSBKs
     bool send_voice = true;
 };
 

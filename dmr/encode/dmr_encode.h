@@ -10,6 +10,7 @@
 #include "channel_builder.h"
 #include "csbk_encoder.h"
 #include "data_crc_encoder.h"
+#include "data_message_encoder.h"
 #include "emb_encoder.h"
 #include "embedded_lc_encoder.h"
 #include "full_lc_encoder.h"
@@ -23,4 +24,5 @@
 #include "slot_type_encoder.h"
 #include "sync_patterns.h"
 #include "talker_alias_encoder.h"
+#include "trellis_3_4_encoder.h"
 #include "voice_payload_encoder.h"
