@@ -92,14 +92,32 @@ struct slot_record {
     bool has_position = false;
     double latitude = 0.0;
     double longitude = 0.0;
+    // The call's privacy and service options, each only from a word whose
+    // check passed: encrypted (privacy service option, PI header, or the
+    // EMB's PI bit in two EMBs of the call), the PI header's algorithm and
+    // key id (with has_pi_header), emergency, broadcast, open voice call
+    // mode and priority (0..3) from the voice LC's service options.
+    bool encrypted = false;
+    bool has_pi_header = false;
+    int algorithm = 0;
+    int key_id = 0;
+    bool emergency = false;
+    bool broadcast = false;
+    bool open_voice_call_mode = false;
+    int priority = 0;
 };
 
 // Clears the record: empty texts, source and target 0, no alias, no
-// position. Writes nothing.
+// position, no privacy or service options. Writes nothing.
 void reset_slot_record(slot_record &record);
 
+// Clears only the privacy and service options of the record.
+void clear_call_options(slot_record &record);
+
 // Writes "protocol:DMR;slot:S;" followed by sync, type, source, target,
-// alias and position ("lat:%.6f;lon:%.6f;"), each only when known, and a
+// alias and position ("lat:%.6f;lon:%.6f;"), then "encrypted:1;",
+// "algorithm:N;key_id:N;" (PI header), "emergency:1;", "broadcast:1;",
+// "ovcm:1;" and "priority:N;" (N 1..3), each only when known or set, and a
 // newline; the alias is escaped so that it stays one field. Nothing happens
 // without a fifo.
 void send_slot_metadata(const metadata_fifo &fifo, const slot_record &record, uint8_t slot);

@@ -81,6 +81,7 @@ void write_status(tessavox_state &state, const slot_decision &d, const emb_field
         uint8_t fragment[16];
         ring_copy(state.ring, 4, fragment, 16);
         collect_fragment(state, fragment, d.slot, emb.lcss);
+        note_emb_privacy(state, d.slot, emb.pi);
     }
     std::fputc('\r', state.err);
 }

@@ -6,6 +6,7 @@
 #include "bits.h"
 #include "bptc_196_96.h"
 #include "csbk.h"
+#include "data_checks.h"
 #include "data_header.h"
 #include "data_message.h"
 #include "full_lc.h"
@@ -28,6 +29,16 @@ bool report_csbk(tessavox_state &state, const uint8_t data[12], int slot) {
     char line[metadata_line_limit];
     const int length = compose_csbk_line(line, sizeof line, slot, csbk);
     send_dmr_event_line(state.meta, static_cast<uint8_t>(slot), line, length);
+    return true;
+}
+
+// A PI header whose CRC passes (ETSI TS 102 361-1, data type 0): byte 0
+// the algorithm, byte 2 the key id, bytes 3..6 the initialisation vector,
+// bytes 7..9 the target.
+bool report_pi_header(tessavox_state &state, const uint8_t data[12], int slot) {
+    if (!crc_ccitt_check(data, 12, crc_mask_pi_header)) return false;
+    std::fprintf(state.err, "PI header slot %i: algorithm %i, key id %i\n", slot, data[0], data[2]);
+    set_slot_pi_header(state, slot, data[0], data[2]);
     return true;
 }
 
@@ -116,6 +127,9 @@ void handle_data_burst(tessavox_state &state, int slot) {
                 take_data_header(state, slot, header);
             break;
         }
+        case data_type_pi_header:
+            if (!report_pi_header(state, data, slot)) std::fprintf(state.err, "unhandled data_type: %i\n", data_type);
+            break;
         case data_type_csbk:
             if (!report_csbk(state, data, slot)) std::fprintf(state.err, "unhandled data_type: %i\n", data_type);
             break;

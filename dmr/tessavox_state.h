@@ -108,4 +108,9 @@ struct tessavox_state {
     // (a lost block, a failed check) on the channel.
     data_assembly assembly[2];
     uint32_t data_failures = 0;
+
+    // Privacy of each slot's call: the voice LC's privacy service option,
+    // and the number of valid EMBs of the call with their PI bit set.
+    bool lc_privacy[2] = {};
+    int emb_privacy[2] = {};
 };

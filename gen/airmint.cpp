@@ -54,6 +54,9 @@ const char airmint_usage[] =
     "     --data-rate RATE     blocks of the data messages: half (default), three-quarter, one\n"
     "     --confirmed          confirmed data (serial number and CRC-9 in every block)\n"
     "     --no-voice           no voice call: only what is sent before it (CSBKs, data)\n"
+    "     --emergency          an emergency call (service option of the voice LC)\n"
+    "     --privacy ALG:KEY    an encrypted call: privacy service option, a PI header with the\n"
+    "                          algorithm and key id (0..255 each), PI set in every EMB\n"
     "                          (without --superframes the call lasts until alias and\n"
     "                          position have each been sent once)\n\n"
     "System Fusion (header, communication frames, terminator):\n"
@@ -112,6 +115,8 @@ enum option_code : int {
     opt_location,
     opt_data_rate,
     opt_confirmed,
+    opt_emergency,
+    opt_privacy,
     opt_mode,
     opt_down,
     opt_up,
@@ -439,6 +444,8 @@ const struct option airmint_long_options[] = {
     {"location", required_argument, nullptr, opt_location},
     {"data-rate", required_argument, nullptr, opt_data_rate},
     {"confirmed", no_argument, nullptr, opt_confirmed},
+    {"emergency", no_argument, nullptr, opt_emergency},
+    {"privacy", required_argument, nullptr, opt_privacy},
     {"mode", required_argument, nullptr, opt_mode},
     {"down", required_argument, nullptr, opt_down},
     {"up", required_argument, nullptr, opt_up},
@@ -631,6 +638,25 @@ taken dmr_option(airmint_settings &s, int letter, const char *argument, std::str
         case opt_confirmed:
             s.confirmed = true;
             return taken::ok;
+        case opt_emergency:
+            s.dmr.call.service_options |= 0x80;
+            return taken::ok;
+        case opt_privacy: {
+            const std::size_t colon = arg.find(':');
+            int algorithm = 0, key = 0;
+            std::string ignored;
+            if (colon == std::string::npos ||
+                !parse_int_option(arg.substr(0, colon).c_str(), 0, 255, opt_privacy, algorithm, ignored) ||
+                !parse_int_option(arg.substr(colon + 1).c_str(), 0, 255, opt_privacy, key, ignored)) {
+                error = "--privacy takes ALGORITHM:KEY_ID (0..255 each), not '" + arg + "'";
+                return taken::bad;
+            }
+            s.dmr.call.service_options |= 0x40;
+            s.dmr.call.extras.encrypted = true;
+            s.dmr.call.extras.pi.algorithm = algorithm;
+            s.dmr.call.extras.pi.key_id = key;
+            return taken::ok;
+        }
         default:
             return taken::no;
     }

@@ -361,6 +361,27 @@ TEST(DmrChain, TextMessagesAndLocationsAtEveryRateAndSeveralSnrs) {
     }
 }
 
+TEST(DmrChain, EncryptedAndEmergencyCallsSaySoAndClearCallsNever) {
+    const std::string flags = "encrypted:1;algorithm:33;key_id:5;emergency:1;\n";
+    for (const char *snr : {"", "20", "12"}) {
+        SCOPED_TRACE(snr);
+        std::vector<std::string> args = {"--privacy", "33:5", "--emergency", "--superframes", "3"};
+        if (*snr) args.insert(args.end(), {"--snr", snr, "--seed", "8"});
+        chain_result r = dmr_chain(args);
+        EXPECT_EQ(r.exit_code, 0) << r.err;
+        EXPECT_GE(count_of(r.meta, "sync:voice;type:group;source:2001;target:9;" + flags), 1u) << r.meta;
+        // Every line that names an algorithm names the one sent.
+        EXPECT_EQ(count_of(r.meta, "algorithm:"), count_of(r.meta, "algorithm:33;key_id:5;"));
+    }
+    for (const char *snr : {"20", "12", "9"}) {
+        SCOPED_TRACE(snr);
+        chain_result r = dmr_chain({"--snr", snr, "--seed", "9", "--superframes", "6", "--other-call"});
+        EXPECT_NE(r.meta.find("sync:voice"), std::string::npos);
+        EXPECT_EQ(r.meta.find("encrypted"), std::string::npos) << r.meta;
+        EXPECT_EQ(r.meta.find("emergency"), std::string::npos) << r.meta;
+    }
+}
+
 TEST(DmrChain, NoiseGivesNoControlOrDataReport) {
     // Nothing but noise, and a transmission far below the noise: no CSBK
     // or data line, whatever the seed.
@@ -370,6 +391,7 @@ TEST(DmrChain, NoiseGivesNoControlOrDataReport) {
         EXPECT_EQ(r.meta.find(";csbk:"), std::string::npos) << r.meta;
         EXPECT_EQ(r.meta.find(";data:"), std::string::npos) << r.meta;
         EXPECT_EQ(r.meta.find("encrypted"), std::string::npos) << r.meta;
+        EXPECT_EQ(r.meta.find("emergency"), std::string::npos) << r.meta;
     }
 }
 

@@ -42,6 +42,7 @@ void append_call(std::vector<slot_burst> &out, const dmr_call_plan &plan, int co
     c.target = plan.target;
     c.source = plan.source;
     c.colour_code = colour_code;
+    c.service_options = plan.service_options;
     for (const burst &b : call_bursts(c, dmr_sent_frames(plan), plan.extras)) out.push_back({b, true});
 }
 

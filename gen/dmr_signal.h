@@ -26,6 +26,7 @@ struct dmr_call_plan {
     std::vector<dmr_encode::csbk_block> csbks;
     std::vector<dmr_encode::data_message> data;  // data messages after the CSBKs
     bool send_voice = true;
+    uint8_t service_options = 0;  // of the voice LC (emergency 0x80, privacy 0x40)
 };
 
 struct dmr_channel_plan {

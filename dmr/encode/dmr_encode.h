@@ -19,6 +19,7 @@
 #include "hamming_15_11_encoder.h"
 #include "hamming_16_11_encoder.h"
 #include "hamming_7_4_encoder.h"
+#include "pi_header_encoder.h"
 #include "qr_16_7_encoder.h"
 #include "rs_12_9_encoder.h"
 #include "slot_type_encoder.h"
