@@ -13,6 +13,7 @@
 #include "golay_20_8.h"
 #include "hex_dump.h"
 #include "rs_12_9.h"
+#include "signal_presence.h"
 #include "slot_metadata.h"
 #include "trellis_3_4.h"
 
@@ -74,6 +75,7 @@ void handle_data_burst(tessavox_state &state, int slot) {
     uint32_t slot_type = read_slot_type(state);
     if (!golay_20_8_correct(slot_type)) return;
     int data_type = static_cast<int>((slot_type >> 12) & 0xF);
+    const int colour_code = static_cast<int>((slot_type >> 16) & 0xF);
     uint8_t info[25];
     read_information_bits(state, info);
     if (data_type == data_type_rate_three_quarter_data) {
@@ -82,12 +84,14 @@ void handle_data_burst(tessavox_state &state, int slot) {
             std::fputs("skipping 3/4 data frame\n", state.err);
             return;
         }
+        note_carries(state, slot, presence_data);
         take_data_block(state, slot, data_type, block, 18);
         return;
     }
     if (data_type == data_type_rate_one_data && state.assembly[slot].active) {
         uint8_t block[24];
         read_rate_one_block(info, block);
+        note_carries(state, slot, presence_data);
         take_data_block(state, slot, data_type, block, 24);
         return;
     }
@@ -106,14 +110,21 @@ void handle_data_burst(tessavox_state &state, int slot) {
             // A BPTC can miscorrect a badly received header into other
             // addresses; its Reed-Solomon check drops those silently.
             if (rs_12_9_check(data, rs_12_9_mask_voice_lc_header)) {
+                note_colour_code(state, slot, colour_code, true);
+                note_carries(state, slot, presence_voice);
                 state.voice_header[slot] = true;
                 handle_full_lc(state, data, slot);
             }
             break;
         case data_type_terminator_lc:
-            if (rs_12_9_check(data, rs_12_9_mask_terminator_lc)) end_slot_call(state, slot);
+            if (rs_12_9_check(data, rs_12_9_mask_terminator_lc)) {
+                note_colour_code(state, slot, colour_code, true);
+                end_slot_call(state, slot);
+            }
             break;
         case data_type_idle:
+            note_colour_code(state, slot, colour_code, false);
+            note_carries(state, slot, presence_idle);
             end_slot_call(state, slot);
             break;
         case data_type_data_header:
@@ -121,17 +132,29 @@ void handle_data_burst(tessavox_state &state, int slot) {
             std::fprintf(state.err, "raw data (data_type = %i, slot = %i)\n", data_type, slot);
             hex_dump(state.err, data, 12);
             data_header header;
-            if (data_type == data_type_rate_half_data)
+            if (data_type == data_type_rate_half_data) {
+                if (state.assembly[slot].active) note_carries(state, slot, presence_data);
                 take_data_block(state, slot, data_type, data, 12);
-            else if (decode_data_header(data, header))
+            } else if (decode_data_header(data, header)) {
+                note_colour_code(state, slot, colour_code, true);
+                note_carries(state, slot, presence_data);
                 take_data_header(state, slot, header);
+            }
             break;
         }
         case data_type_pi_header:
-            if (!report_pi_header(state, data, slot)) std::fprintf(state.err, "unhandled data_type: %i\n", data_type);
+            if (report_pi_header(state, data, slot))
+                note_colour_code(state, slot, colour_code, true);
+            else
+                std::fprintf(state.err, "unhandled data_type: %i\n", data_type);
             break;
         case data_type_csbk:
-            if (!report_csbk(state, data, slot)) std::fprintf(state.err, "unhandled data_type: %i\n", data_type);
+            if (report_csbk(state, data, slot)) {
+                note_colour_code(state, slot, colour_code, true);
+                note_carries(state, slot, presence_control);
+            } else {
+                std::fprintf(state.err, "unhandled data_type: %i\n", data_type);
+            }
             break;
         default:
             std::fprintf(state.err, "unhandled data_type: %i\n", data_type);

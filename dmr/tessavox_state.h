@@ -10,6 +10,7 @@
 
 #include "data_message.h"
 #include "metadata.h"
+#include "signal_presence.h"
 #include "symbol_ring.h"
 
 // Symbols delivered by one read of standard input.
@@ -113,4 +114,10 @@ struct tessavox_state {
     // and the number of valid EMBs of the call with their PI bit set.
     bool lc_privacy[2] = {};
     int emb_privacy[2] = {};
+
+    // What each slot shows of its station, and whether its lines are sent
+    // (--presence; off by default, so that the metadata of a plain voice
+    // channel stays as it was).
+    slot_presence presence[2];
+    bool report_presence = false;
 };

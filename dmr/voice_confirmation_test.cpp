@@ -54,6 +54,8 @@ TEST(voice_confirmation, an_inverted_channel_gives_no_voice_and_no_voice_line) {
         EXPECT_EQ(f.voice().size(), 0u);
         EXPECT_EQ(f.metadata().find("sync:voice"), std::string::npos) << f.metadata();
         EXPECT_EQ(f.metadata().find("source:"), std::string::npos);
+        EXPECT_EQ(f.metadata().find("signal:"), std::string::npos);
+        EXPECT_EQ(f.metadata().find("csbk:"), std::string::npos);
     }
 }
 

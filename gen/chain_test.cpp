@@ -28,6 +28,14 @@ chain_result dmr_chain(const std::vector<std::string> &airmint_args) {
     return run_chain("A=\"$1\"; Q=\"$2\"; T=\"$3\"; shift 3; \"$A\" \"$@\" | \"$Q\" | \"$T\" -f \"$META\"", args);
 }
 
+// The same with tessavox --presence (the signal presence lines).
+chain_result dmr_chain_with_presence(const std::vector<std::string> &airmint_args) {
+    std::vector<std::string> args = {AIRMINT_PATH, QUADSLICE_PATH, TESSAVOX_PATH};
+    args.insert(args.end(), airmint_args.begin(), airmint_args.end());
+    return run_chain("A=\"$1\"; Q=\"$2\"; T=\"$3\"; shift 3; \"$A\" \"$@\" | \"$Q\" | \"$T\" --presence -f \"$META\"",
+                     args);
+}
+
 // airmint -p ysf | quadslice | orbavox -f META; standard output: orbavox's.
 chain_result ysf_chain(const std::vector<std::string> &airmint_args) {
     std::vector<std::string> args = {AIRMINT_PATH, QUADSLICE_PATH, ORBAVOX_PATH, "-p", "ysf"};
@@ -272,11 +280,12 @@ TEST(DmrChain, WrongPolarityGivesNoVoiceAndNoCall) {
     };
     for (const auto &args : cases) {
         SCOPED_TRACE(shell_words(args));
-        chain_result r = dmr_chain(args);
+        chain_result r = dmr_chain_with_presence(args);
         EXPECT_EQ(r.exit_code, 0) << r.err;
         EXPECT_EQ(r.out.size(), 0u);
         EXPECT_EQ(r.meta.find("sync:voice"), std::string::npos) << r.meta;
         EXPECT_EQ(r.meta.find("source:"), std::string::npos) << r.meta;
+        EXPECT_EQ(r.meta.find("signal:"), std::string::npos) << r.meta;
     }
 }
 
@@ -299,7 +308,7 @@ TEST(DmrChain, CsbksArriveWithTheirFieldsAtSeveralSnrs) {
         std::vector<std::string> args = {"-s", "1", "-t", "77", "--source", "3003"};
         for (int i = 0; i < 4; ++i) args.insert(args.end(), {"--csbk", "56", "--csbk", "61/16"});
         if (*snr) args.insert(args.end(), {"--snr", snr, "--seed", "12"});
-        chain_result r = dmr_chain(args);
+        chain_result r = dmr_chain_with_presence(args);
         EXPECT_EQ(r.exit_code, 0) << r.err;
         const std::size_t lines_of_csbk = count_of(r.meta, ";csbk:");
         EXPECT_EQ(count_of(r.meta, outbound) + count_of(r.meta, other_set), lines_of_csbk) << r.meta;
@@ -309,6 +318,7 @@ TEST(DmrChain, CsbksArriveWithTheirFieldsAtSeveralSnrs) {
         } else {
             EXPECT_GE(lines_of_csbk, 4u);
         }
+        EXPECT_NE(r.meta.find("protocol:DMR;slot:1;signal:BS;cc:1;carries:control;\n"), std::string::npos) << r.meta;
         // The call after them is decoded as before.
         EXPECT_NE(r.meta.find("protocol:DMR;slot:1;sync:voice;type:group;source:3003;target:77;"), std::string::npos);
     }
@@ -386,12 +396,13 @@ TEST(DmrChain, NoiseGivesNoControlOrDataReport) {
     // Nothing but noise, and a transmission far below the noise: no CSBK
     // or data line, whatever the seed.
     for (const char *seed : {"1", "2", "3"}) {
-        chain_result r = dmr_chain({"--snr", "-15", "--seed", seed, "--superframes", "30"});
+        chain_result r = dmr_chain_with_presence({"--snr", "-15", "--seed", seed, "--superframes", "30"});
         EXPECT_EQ(r.exit_code, 0) << r.err;
         EXPECT_EQ(r.meta.find(";csbk:"), std::string::npos) << r.meta;
         EXPECT_EQ(r.meta.find(";data:"), std::string::npos) << r.meta;
         EXPECT_EQ(r.meta.find("encrypted"), std::string::npos) << r.meta;
         EXPECT_EQ(r.meta.find("emergency"), std::string::npos) << r.meta;
+        EXPECT_EQ(r.meta.find("signal:"), std::string::npos) << r.meta;
     }
 }
 
