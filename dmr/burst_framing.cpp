@@ -83,8 +83,12 @@ void write_status(tessavox_state &state, const slot_decision &d, const emb_field
         uint8_t fragment[16];
         ring_copy(state.ring, 4, fragment, 16);
         collect_fragment(state, fragment, d.slot, emb.lcss);
-        note_emb_privacy(state, d.slot, emb.pi);
-        if (state.slot_mode[d.slot] == slot_mode_voice) note_colour_code(state, d.slot, emb.colour_code, true);
+        // Only the EMBs of a confirmed voice transmission tell its privacy
+        // and colour code.
+        if (state.slot_mode[d.slot] == slot_mode_voice) {
+            note_emb_privacy(state, d.slot, emb.pi);
+            note_colour_code(state, d.slot, emb.colour_code, true);
+        }
     }
     std::fputc('\r', state.err);
 }

@@ -58,9 +58,9 @@ TEST(call_privacy, service_options_pi_header_and_emb) {
     }
 }
 
-TEST(call_privacy, one_pi_bit_is_not_enough_and_bad_checks_mark_nothing) {
-    // A clear call whose bursts are built by hand: one EMB with PI set (as a
-    // miscorrected EMB would be) leaves the call clear; a second marks it.
+TEST(call_privacy, a_few_pi_bits_are_not_enough_and_bad_checks_mark_nothing) {
+    // A clear call whose bursts are built by hand, some EMBs with PI set (as
+    // miscorrected EMBs would be).
     call c;
     c.lc_headers = 1;
     const std::vector<burst> clear = call_bursts(c, test_pattern_frames(18));
@@ -79,8 +79,11 @@ TEST(call_privacy, one_pi_bit_is_not_enough_and_bad_checks_mark_nothing) {
         }
         return b;
     };
+    // Superframe bursts B..F are 1..5 here, each with an EMB: PI in one, or
+    // in three of five, is not enough; in four of five it is.
     EXPECT_EQ(run(with_pi({5})).find("encrypted"), std::string::npos);
-    EXPECT_NE(run(with_pi({4, 5})).find("encrypted:1;"), std::string::npos);
+    EXPECT_EQ(run(with_pi({3, 4, 5})).find("encrypted"), std::string::npos);
+    EXPECT_NE(run(with_pi({2, 3, 4, 5})).find("encrypted:1;"), std::string::npos);
 
     // A PI header with a wrong CRC is no PI header.
     std::vector<burst> b = clear;

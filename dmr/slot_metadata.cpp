@@ -28,7 +28,10 @@ void clear_call(tessavox_state &state, int slot) {
 // Encrypted from any of its three sources.
 void update_encrypted(tessavox_state &state, int slot) {
     slot_record &record = state.records[slot];
-    record.encrypted = state.lc_privacy[slot] || record.has_pi_header || state.emb_privacy[slot] >= 2;
+    // A miscorrected EMB can show PI set: the EMBs count only when at
+    // least four of the call's say so, four times as many as say not.
+    const bool emb = state.emb_privacy[slot] >= 4 && state.emb_privacy[slot] >= 4 * state.emb_clear[slot];
+    record.encrypted = state.lc_privacy[slot] || record.has_pi_header || emb;
 }
 }  // namespace
 
@@ -36,6 +39,7 @@ void clear_privacy(tessavox_state &state, int slot) {
     clear_call_options(state.records[slot]);
     state.lc_privacy[slot] = false;
     state.emb_privacy[slot] = 0;
+    state.emb_clear[slot] = 0;
 }
 
 void change_slot_mode(tessavox_state &state, int slot, uint8_t mode) {
@@ -105,11 +109,8 @@ void set_slot_pi_header(tessavox_state &state, int slot, int algorithm, int key_
 }
 
 void note_emb_privacy(tessavox_state &state, int slot, bool pi) {
-    if (!pi) return;
-    if (++state.emb_privacy[slot] > 2) {
-        state.emb_privacy[slot] = 2;
-        return;
-    }
+    int &count = pi ? state.emb_privacy[slot] : state.emb_clear[slot];
+    if (count < 1000000) ++count;
     slot_record &record = state.records[slot];
     const bool was = record.encrypted;
     update_encrypted(state, slot);

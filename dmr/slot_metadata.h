@@ -26,8 +26,10 @@ void set_slot_call(tessavox_state &state, int slot, const char *type, int32_t so
 // and key; sent if they are new.
 void set_slot_pi_header(tessavox_state &state, int slot, int algorithm, int key_id);
 
-// The PI bit of a valid EMB of the slot: the second one set in a call marks
-// it encrypted (one miscorrected EMB must not), and the line is sent.
+// The PI bit of a valid EMB of the slot. The call counts as encrypted by
+// its EMBs once four or more have PI set, four times as many as have it
+// clear (so a few miscorrected EMBs of a clear call never mark it); the
+// line is sent when that changes.
 void note_emb_privacy(tessavox_state &state, int slot, bool pi);
 
 // Drops the privacy and service options of the slot's call.

@@ -111,9 +111,11 @@ struct tessavox_state {
     uint32_t data_failures = 0;
 
     // Privacy of each slot's call: the voice LC's privacy service option,
-    // and the number of valid EMBs of the call with their PI bit set.
+    // and the numbers of valid EMBs of the call with their PI bit set and
+    // clear.
     bool lc_privacy[2] = {};
     int emb_privacy[2] = {};
+    int emb_clear[2] = {};
 
     // What each slot shows of its station, and whether its lines are sent
     // (--presence; off by default, so that the metadata of a plain voice
