@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstring>
 #include <random>
 #include <string>
@@ -96,6 +97,52 @@ TEST(data_payload, text_in_each_encoding) {
          "b"},
     };
     for (const text_case &k : cases) EXPECT_EQ(text_to_utf8(k.bytes.data(), k.bytes.size(), k.encoding), k.utf8);
+}
+
+TEST(data_payload, any_bytes_stay_within_their_bounds) {
+    // Random payloads, and IPv4 headers made valid around random lengths and
+    // ports: every read stays inside the message, every text is valid UTF-8
+    // of bounded length.
+    std::mt19937 rng(3);
+    for (int trial = 0; trial < 20000; ++trial) {
+        std::vector<uint8_t> p(rng() % 120);
+        for (uint8_t &b : p) b = static_cast<uint8_t>(rng());
+        if (p.size() >= 28 && trial % 2) {
+            p[0] = 0x45;
+            p[9] = 17;
+            p[10] = p[11] = 0;
+            const std::size_t total = rng() % (p.size() + 1);
+            p[2] = static_cast<uint8_t>(total >> 8);
+            p[3] = static_cast<uint8_t>(total);
+            p[22] = static_cast<uint8_t>((trial % 4) ? 0x13 : 0x0F);
+            p[23] = static_cast<uint8_t>((trial % 4) ? 0x98 : 0xA1);
+            uint32_t sum = 0;
+            for (int i = 0; i < 20; i += 2) sum += static_cast<uint32_t>(p[i] << 8 | p[i + 1]);
+            while (sum > 0xFFFF) sum = (sum & 0xFFFF) + (sum >> 16);
+            p[10] = static_cast<uint8_t>(~sum >> 8);
+            p[11] = static_cast<uint8_t>(~sum);
+        }
+        const data_payload_view v = read_ip_payload(p.data(), p.size());
+        if (v.has_position) {
+            EXPECT_LE(std::abs(v.latitude), 90.0);
+            EXPECT_LE(std::abs(v.longitude), 180.0);
+        }
+        for (text_encoding e : {text_encoding::iso8859_1, text_encoding::utf8, text_encoding::utf16be,
+                                text_encoding::utf16le, text_encoding::ascii7}) {
+            const std::string t = text_to_utf8(p.data(), p.size(), e, 64);
+            EXPECT_LE(t.size(), 64u);
+            // Well-formed: lead bytes followed by the right number of
+            // continuation bytes.
+            for (std::size_t i = 0; i < t.size();) {
+                const uint8_t lead = static_cast<uint8_t>(t[i]);
+                const int extra = lead < 0x80 ? 0 : lead >= 0xF0 ? 3 : lead >= 0xE0 ? 2 : 1;
+                ASSERT_TRUE(lead < 0x80 || lead >= 0xC2);
+                ASSERT_LE(i + static_cast<std::size_t>(extra), t.size() - 1);
+                for (int k = 1; k <= extra; ++k) ASSERT_EQ(static_cast<uint8_t>(t[i + k]) & 0xC0, 0x80);
+                i += static_cast<std::size_t>(extra) + 1;
+            }
+        }
+    }
 }
 
 // A channel of data messages in slot 0 and idle bursts in slot 1.
