@@ -141,6 +141,18 @@ void reset_slot_record(slot_record &record) {
     record.has_position = false;
     record.latitude = 0.0;
     record.longitude = 0.0;
+    clear_call_options(record);
+}
+
+void clear_call_options(slot_record &record) {
+    record.encrypted = false;
+    record.has_pi_header = false;
+    record.algorithm = 0;
+    record.key_id = 0;
+    record.emergency = false;
+    record.broadcast = false;
+    record.open_voice_call_mode = false;
+    record.priority = 0;
 }
 
 int compose_slot_line(char line[256], const slot_record &record, uint8_t slot) {
@@ -151,11 +163,23 @@ int compose_slot_line(char line[256], const slot_record &record, uint8_t slot) {
     if (known(record.type)) append_field(line, length, "type:%s;", record.type);
     if (record.source != 0) append_field(line, length, "source:%i;", record.source);
     if (record.target != 0) append_field(line, length, "target:%i;", record.target);
+    // The privacy and service options go last; composed first, so that the
+    // alias leaves room for them.
+    char options[line_size];
+    int options_length = 0;
+    options[0] = 0;
+    if (record.encrypted) append_field(options, options_length, "encrypted:1;");
+    if (record.has_pi_header)
+        append_field(options, options_length, "algorithm:%i;key_id:%i;", record.algorithm, record.key_id);
+    if (record.emergency) append_field(options, options_length, "emergency:1;");
+    if (record.broadcast) append_field(options, options_length, "broadcast:1;");
+    if (record.open_voice_call_mode) append_field(options, options_length, "ovcm:1;");
+    if (record.priority > 0) append_field(options, options_length, "priority:%i;", record.priority);
     if (record.alias[0]) {
-        // Cut an alias of many escaped bytes so that the position and the
-        // newline after it still fit the line.
-        constexpr int position_field_room = 32;                           // "lat:-90.000000;lon:-180.000000;"
-        int room = line_size - 1 - length - position_field_room - 1 - 7;  // newline, "alias:" and ";"
+        // Cut an alias of many escaped bytes so that the position, the
+        // options and the newline after it still fit the line.
+        constexpr int position_field_room = 32;  // "lat:-90.000000;lon:-180.000000;"
+        int room = line_size - 1 - length - position_field_room - options_length - 1 - 7;  // newline, "alias:" and ";"
         char escaped[4 * slot_alias_size + 1];
         size_t capacity = room > 0 ? static_cast<size_t>(room) + 1 : 1;
         if (capacity > sizeof escaped) capacity = sizeof escaped;
@@ -164,8 +188,15 @@ int compose_slot_line(char line[256], const slot_record &record, uint8_t slot) {
         append_field(line, length, "alias:%s;", escaped);
     }
     if (record.has_position) append_field(line, length, "lat:%.6f;lon:%.6f;", record.latitude, record.longitude);
+    if (options_length > 0) append_field(line, length, "%s", options);
     append_field(line, length, "\n");
     return length;
+}
+
+void send_dmr_event_line(const metadata_fifo &fifo, uint8_t slot, const char *line, int length) {
+    if (!fifo.stream || length <= 0) return;
+    if (length > metadata_line_limit - 1) length = metadata_line_limit - 1;
+    send_line(fifo, metadata_dmr_event_owner + (slot == 0 ? 0 : 1), line, length);
 }
 
 void send_slot_metadata(const metadata_fifo &fifo, const slot_record &record, uint8_t slot) {

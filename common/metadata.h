@@ -16,19 +16,26 @@
 #include <cstdio>
 
 // Whose state a line tells: DMR slot 0, DMR slot 1, or the System Fusion
-// transmission. Each keeps its own pending line.
-inline constexpr int metadata_line_owners = 3;
+// transmission; and the event lines of DMR slot 0 and slot 1 (a CSBK, a data
+// message). Each keeps its own pending line.
+inline constexpr int metadata_line_owners = 5;
 inline constexpr int metadata_ysf_owner = 2;
+inline constexpr int metadata_dmr_event_owner = 3;  // + slot
+
+// Longest line the fifo takes, newline included (event lines with a data
+// message's payload are the long ones; slot and System Fusion lines stay
+// under 256 bytes).
+inline constexpr int metadata_line_limit = 1024;
 
 // The lines not written yet. A pending line replaces the older pending line
 // of its owner; pending lines go out oldest first. The partial line is one
 // the fifo took in part: the rest of it goes before anything else.
 struct metadata_backlog {
-    char pending[metadata_line_owners][256] = {};
+    char pending[metadata_line_owners][metadata_line_limit] = {};
     int pending_length[metadata_line_owners] = {};  // 0: nothing pending
     uint32_t pending_order[metadata_line_owners] = {};
     uint32_t next_order = 0;
-    char partial[256] = {};
+    char partial[metadata_line_limit] = {};
     int partial_length = 0;   // 0: no partial line
     int partial_written = 0;  // bytes of it the fifo has taken
 };
@@ -55,6 +62,12 @@ void open_metadata_fifo(metadata_fifo &fifo, const char *path, FILE *err = stder
 // or come back gets the current state even when no new line is sent.
 void send_pending_metadata(const metadata_fifo &fifo);
 
+// Sends an event line of a DMR slot (composed by the decoder, newline
+// included, at most metadata_line_limit - 1 bytes; a longer one is cut). An
+// event line does not replace the slot's state line; while the fifo is full
+// only the newest event line of each slot waits.
+void send_dmr_event_line(const metadata_fifo &fifo, uint8_t slot, const char *line, int length);
+
 // Constant texts a slot record refers to.
 inline constexpr const char slot_sync_voice[] = "voice";
 inline constexpr const char slot_sync_data[] = "data";
@@ -79,14 +92,32 @@ struct slot_record {
     bool has_position = false;
     double latitude = 0.0;
     double longitude = 0.0;
+    // The call's privacy and service options, each only from a word whose
+    // check passed: encrypted (privacy service option, PI header, or the
+    // EMB's PI bit in two EMBs of the call), the PI header's algorithm and
+    // key id (with has_pi_header), emergency, broadcast, open voice call
+    // mode and priority (0..3) from the voice LC's service options.
+    bool encrypted = false;
+    bool has_pi_header = false;
+    int algorithm = 0;
+    int key_id = 0;
+    bool emergency = false;
+    bool broadcast = false;
+    bool open_voice_call_mode = false;
+    int priority = 0;
 };
 
 // Clears the record: empty texts, source and target 0, no alias, no
-// position. Writes nothing.
+// position, no privacy or service options. Writes nothing.
 void reset_slot_record(slot_record &record);
 
+// Clears only the privacy and service options of the record.
+void clear_call_options(slot_record &record);
+
 // Writes "protocol:DMR;slot:S;" followed by sync, type, source, target,
-// alias and position ("lat:%.6f;lon:%.6f;"), each only when known, and a
+// alias and position ("lat:%.6f;lon:%.6f;"), then "encrypted:1;",
+// "algorithm:N;key_id:N;" (PI header), "emergency:1;", "broadcast:1;",
+// "ovcm:1;" and "priority:N;" (N 1..3), each only when known or set, and a
 // newline; the alias is escaped so that it stays one field. Nothing happens
 // without a fifo.
 void send_slot_metadata(const metadata_fifo &fifo, const slot_record &record, uint8_t slot);

@@ -4,9 +4,8 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
-#include <unistd.h>
-
 #include <termios.h>
+#include <unistd.h>
 
 #include <csignal>
 #include <cstdlib>
@@ -153,6 +152,42 @@ TEST(SlotMetadata, AliasAndPositionCloseTheLineEscaped) {
     EXPECT_EQ(slot_line(r, 0), "protocol:DMR;slot:0;\n");
 }
 
+TEST(SlotMetadata, PrivacyAndServiceOptionsGoLastAndKeepTheLineWhole) {
+    slot_record r;
+    r.sync = slot_sync_voice;
+    r.type = slot_type_group;
+    r.source = 2001;
+    r.target = 9;
+    r.encrypted = true;
+    EXPECT_EQ(slot_line(r, 0), "protocol:DMR;slot:0;sync:voice;type:group;source:2001;target:9;encrypted:1;\n");
+    r.has_pi_header = true;
+    r.algorithm = 33;
+    r.key_id = 5;
+    r.emergency = true;
+    r.broadcast = true;
+    r.open_voice_call_mode = true;
+    r.priority = 3;
+    r.has_position = true;
+    r.latitude = 1.5;
+    r.longitude = -2.25;
+    EXPECT_EQ(slot_line(r, 1),
+              "protocol:DMR;slot:1;sync:voice;type:group;source:2001;target:9;lat:1.500000;lon:-2.250000;"
+              "encrypted:1;algorithm:33;key_id:5;emergency:1;broadcast:1;ovcm:1;priority:3;\n");
+    // The longest alias of escaped bytes leaves room for every field after it.
+    std::memset(r.alias, ';', sizeof r.alias - 1);
+    r.source = -2147483647 - 1;
+    r.target = -2147483647 - 1;
+    r.algorithm = r.key_id = 255;
+    const std::string line = slot_line(r, 1);
+    EXPECT_LT(line.size(), 256u);
+    EXPECT_NE(line.find(";lat:1.500000;lon:-2.250000;encrypted:1;algorithm:255;key_id:255;emergency:1;broadcast:1;"
+                        "ovcm:1;priority:3;\n"),
+              std::string::npos)
+        << line;
+    clear_call_options(r);
+    EXPECT_EQ(slot_line(r, 1).find("encrypted"), std::string::npos);
+}
+
 TEST(YsfMetadata, FieldOrderAndTextRules) {
     ysf_record r;
     EXPECT_EQ(ysf_line(r), "protocol:YSF;\n");
@@ -234,8 +269,8 @@ TEST(MetadataFifo, FailedOpenSaysSoAndRunsWithoutMetadata) {
         metadata_fifo fifo;
         open_metadata_fifo(fifo, path.c_str(), err);
         std::fclose(err);
-        EXPECT_EQ(std::string(err_text, err_size), "meta fifo: " + path + "\ncannot open metadata fifo " + path +
-                                                       "; going on without metadata\n");
+        EXPECT_EQ(std::string(err_text, err_size),
+                  "meta fifo: " + path + "\ncannot open metadata fifo " + path + "; going on without metadata\n");
         std::free(err_text);
         EXPECT_EQ(fifo.stream, nullptr) << path;
         ysf_record y;
@@ -303,8 +338,8 @@ TEST(MetadataFifo, StalledReaderKeepsTheNewestLinePerOwner) {
     EXPECT_EQ(read_available(f.reader), "");
 
     send_pending_metadata(f.fifo);
-    EXPECT_EQ(read_available(f.reader), "protocol:YSF;mode:DN;\n" + slot_line(call_record(299), 1) +
-                                            slot_line(call_record(300), 0));
+    EXPECT_EQ(read_available(f.reader),
+              "protocol:YSF;mode:DN;\n" + slot_line(call_record(299), 1) + slot_line(call_record(300), 0));
     send_pending_metadata(f.fifo);
     EXPECT_EQ(read_available(f.reader), "");
 }

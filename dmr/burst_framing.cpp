@@ -8,11 +8,14 @@
 #include "bits.h"
 #include "control_fifo.h"
 #include "data_burst.h"
+#include "data_message.h"
 #include "emb.h"
 #include "embedded_lc.h"
+#include "signal_presence.h"
 #include "slot_decision.h"
 #include "slot_metadata.h"
 #include "symbol_distance.h"
+#include "voice_confirmation.h"
 #include "voice_output.h"
 
 namespace {
@@ -53,11 +56,12 @@ bool near_a_sync_word(uint64_t dibits) {
 
 // Step 1: sync, or the EMB of an embedded burst. Sets emb and reports
 // whether the burst counts as a miss.
-burst_kind classify_centre_field(tessavox_state &state, emb_fields &emb, bool &missed) {
+burst_kind classify_centre_field(tessavox_state &state, emb_fields &emb, bool &missed, int &pattern) {
     uint8_t centre[sync_symbols];
     ring_copy(state.ring, 0, centre, sync_symbols);
     missed = false;
-    burst_kind kind = match_sync(centre);
+    pattern = match_sync_pattern(centre);
+    burst_kind kind = pattern < 0 ? burst_embedded : dmr_sync_kinds[pattern];
     if (kind != burst_embedded) {
         state.miss_count = 0;
         state.has_candidate = false;  // the grid shows its own sync: stay
@@ -79,6 +83,12 @@ void write_status(tessavox_state &state, const slot_decision &d, const emb_field
         uint8_t fragment[16];
         ring_copy(state.ring, 4, fragment, 16);
         collect_fragment(state, fragment, d.slot, emb.lcss);
+        // Only the EMBs of a confirmed voice transmission tell its privacy
+        // and colour code.
+        if (state.slot_mode[d.slot] == slot_mode_voice) {
+            note_emb_privacy(state, d.slot, emb.pi);
+            note_colour_code(state, d.slot, emb.colour_code, true);
+        }
     }
     std::fputc('\r', state.err);
 }
@@ -87,6 +97,7 @@ void write_status(tessavox_state &state, const slot_decision &d, const emb_field
 void dispatch_burst(tessavox_state &state, int slot) {
     uint8_t mode = state.slot_mode[slot];
     if (mode == slot_mode_voice) {
+        note_carries(state, slot, presence_voice);
         output_voice_burst(state, slot);
         return;
     }
@@ -96,11 +107,15 @@ void dispatch_burst(tessavox_state &state, int slot) {
 
 }  // namespace
 
-burst_kind match_sync(const uint8_t symbols[24]) {
+int match_sync_pattern(const uint8_t symbols[24]) {
     for (int p = 0; p < 4; ++p)
-        if (symbol_distance(symbols, sync_patterns[p].data(), sync_symbols) < sync_distance_limit)
-            return dmr_sync_kinds[p];
-    return burst_embedded;
+        if (symbol_distance(symbols, sync_patterns[p].data(), sync_symbols) < sync_distance_limit) return p;
+    return -1;
+}
+
+burst_kind match_sync(const uint8_t symbols[24]) {
+    const int p = match_sync_pattern(symbols);
+    return p < 0 ? burst_embedded : dmr_sync_kinds[p];
 }
 
 bool search_sync(tessavox_state &state) {
@@ -136,14 +151,21 @@ void lose_sync(tessavox_state &state) {
     state.slot_confidence = 0;
     std::memset(state.fragments, 0, sizeof state.fragments);
     std::memset(state.fragment_count, 0, sizeof state.fragment_count);
+    for (int slot = 0; slot < 2; ++slot) {
+        drop_held_voice(state, slot);
+        state.voice_header[slot] = false;
+        cut_data_message(state, slot, "lost_sync");
+    }
     reset_slot_records(state);
+    end_presence(state);
     state.synchronised = false;
 }
 
 bool process_burst(tessavox_state &state) {
     emb_fields emb;
     bool missed = false;
-    burst_kind kind = classify_centre_field(state, emb, missed);
+    int pattern = -1;
+    burst_kind kind = classify_centre_field(state, emb, missed, pattern);
     if (missed) {
         if (state.miss_count >= max_misses) {
             ++state.miss_count;
@@ -157,10 +179,26 @@ bool process_burst(tessavox_state &state) {
     ring_copy(state.ring, -66, cach, 12);
     slot_decision d = decide_slot(state, cach);
 
-    if (kind != burst_embedded && state.slot_mode[d.slot] != kind) change_slot_mode(state, d.slot, kind);
+    const int slot = d.slot;
+    if (pattern >= 0) note_station(state, slot, pattern);
+    if (holding_voice(state, slot)) {
+        if (kind == burst_embedded && emb.valid)
+            confirm_held_voice(state, slot);
+        else if (kind != burst_embedded || held_voice_full(state, slot))
+            drop_held_voice(state, slot);
+    }
+    if (kind == burst_voice_sync && state.slot_mode[slot] != slot_mode_voice && !voice_sync_confirmed(state, slot)) {
+        hold_voice_burst(state, slot);  // the wait starts; the slot's mode stays
+    } else if (kind != burst_embedded && state.slot_mode[slot] != kind) {
+        change_slot_mode(state, slot, kind);
+    }
 
     write_status(state, d, emb);
-    dispatch_burst(state, d.slot);
+    if (holding_voice(state, slot)) {
+        if (kind == burst_embedded) hold_voice_burst(state, slot);
+    } else {
+        dispatch_burst(state, slot);
+    }
     return true;
 }
 

@@ -34,6 +34,10 @@ inline constexpr burst_kind dmr_sync_kinds[4] = {burst_data_sync, burst_voice_sy
 // symbols, or burst_embedded if none is.
 burst_kind match_sync(const uint8_t symbols[24]);
 
+// The index (0..3, in dmr_sync_words) of the first sync pattern within 3
+// bits of the 24 symbols, or -1.
+int match_sync_pattern(const uint8_t symbols[24]);
+
 // Slides the read position one symbol at a time while more than 24 symbols
 // are unread, until a sync pattern is found (true, synchronised) or too few
 // symbols remain (false).

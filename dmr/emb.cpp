@@ -18,5 +18,6 @@ emb_fields decode_emb(uint16_t word) {
     f.valid = true;
     f.colour_code = value >> 3;
     f.lcss = value & 3;
+    f.pi = (value & 4) != 0;
     return f;
 }

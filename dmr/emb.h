@@ -11,6 +11,7 @@ struct emb_fields {
     bool valid = false;
     int colour_code = 0;  // 0..15
     int lcss = 0;         // 0 single, 1 first, 2 last, 3 continuation
+    bool pi = false;      // privacy indicator
 };
 
 // The received EMB word of the centre field at the read position: symbols

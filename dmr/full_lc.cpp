@@ -32,7 +32,7 @@ void handle_full_lc(tessavox_state &state, const uint8_t lc[9], int slot) {
         std::fprintf(state.err, " unknown flc opcode: %i ", opcode);
         return;
     }
-    set_slot_call(state, slot, type, source, target);
+    set_slot_call(state, slot, type, source, target, lc[2]);
 }
 
 void handle_embedded_lc(tessavox_state &state, const uint8_t lc[9], int slot) {

@@ -17,7 +17,23 @@ void change_slot_mode(tessavox_state &state, int slot, uint8_t mode);
 // sends the line, whether or not anything changed. type is slot_type_group
 // or slot_type_direct. A source other than the one held drops the alias and
 // the position, which were the previous caller's.
-void set_slot_call(tessavox_state &state, int slot, const char *type, int32_t source, int32_t target);
+// service_options is the LC's service options byte: emergency, privacy,
+// broadcast, open voice call mode and priority are taken from it.
+void set_slot_call(tessavox_state &state, int slot, const char *type, int32_t source, int32_t target,
+                   uint8_t service_options = 0);
+
+// A PI header whose CRC passed: the call is encrypted with the algorithm
+// and key; sent if they are new.
+void set_slot_pi_header(tessavox_state &state, int slot, int algorithm, int key_id);
+
+// The PI bit of a valid EMB of the slot. The call counts as encrypted by
+// its EMBs once four or more have PI set, four times as many as have it
+// clear (so a few miscorrected EMBs of a clear call never mark it); the
+// line is sent when that changes.
+void note_emb_privacy(tessavox_state &state, int slot, bool pi);
+
+// Drops the privacy and service options of the slot's call.
+void clear_privacy(tessavox_state &state, int slot);
 
 // A complete talker alias (UTF-8): stored and sent if it differs from the
 // one held.

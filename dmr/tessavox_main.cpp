@@ -20,14 +20,13 @@ constexpr char usage_text[] =
     " -h, --help          show this message\n"
     " -f, --fifo          send metadata to this file\n"
     " -c, --control-fifo  read control messages from this file\n"
-    " -v, --version       print version and exit\n";
+    " -v, --version       print version and exit\n"
+    "     --presence      also report each slot's station, colour code and traffic\n";
 
 constexpr struct option long_options[] = {
-    {"help", no_argument, nullptr, 'h'},
-    {"fifo", required_argument, nullptr, 'f'},
-    {"version", no_argument, nullptr, 'v'},
-    {"control-fifo", required_argument, nullptr, 'c'},
-    {nullptr, 0, nullptr, 0},
+    {"help", no_argument, nullptr, 'h'},     {"fifo", required_argument, nullptr, 'f'},
+    {"version", no_argument, nullptr, 'v'},  {"control-fifo", required_argument, nullptr, 'c'},
+    {"presence", no_argument, nullptr, 'P'}, {nullptr, 0, nullptr, 0},
 };
 
 tessavox_state state;
@@ -37,6 +36,7 @@ void handle_option(int letter, const char *argument, void *context) {
     auto &s = *static_cast<tessavox_state *>(context);
     if (letter == 'f' && argument) open_metadata_fifo(s.meta, argument, s.err);
     if (letter == 'c' && argument) open_control_fifo(s, argument);
+    if (letter == 'P') s.report_presence = true;
 }
 
 }  // namespace

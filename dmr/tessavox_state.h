@@ -8,7 +8,9 @@
 #include <cstdint>
 #include <cstdio>
 
+#include "data_message.h"
 #include "metadata.h"
+#include "signal_presence.h"
 #include "symbol_ring.h"
 
 // Symbols delivered by one read of standard input.
@@ -34,6 +36,18 @@ struct talker_alias_assembly {
     uint8_t header[7] = {};
     uint8_t blocks[3][7] = {};
     uint8_t present = 0;  // bit 0 the header, bit k block k
+};
+
+// Voice bursts of a slot held until the voice burst's structure confirms
+// them. A voice sync alone proves nothing: the inverted data sync of a base
+// or mobile station is its voice sync. The bursts that follow a real voice
+// sync carry a valid EMB; inverted data bursts never do.
+inline constexpr int held_voice_limit = 6;  // burst A and the five of its superframe
+struct held_voice {
+    int bursts = 0;                     // 0: nothing held
+    int lock_before = -1;               // the voice lock before the first held burst
+    bool write[held_voice_limit] = {};  // the burst passed the filter and the lock
+    uint8_t frames[held_voice_limit][36] = {};
 };
 
 struct tessavox_state {
@@ -84,4 +98,28 @@ struct tessavox_state {
     talker_alias_assembly aliases[2];
 
     slot_record records[2];
+
+    // Voice waiting for confirmation, and whether the slot's last data burst
+    // was a voice LC header whose Reed-Solomon check passed (a voice sync
+    // right after it is a call's first burst A).
+    held_voice held[2];
+    bool voice_header[2] = {};
+
+    // Data messages being reassembled, and the count of messages dropped
+    // (a lost block, a failed check) on the channel.
+    data_assembly assembly[2];
+    uint32_t data_failures = 0;
+
+    // Privacy of each slot's call: the voice LC's privacy service option,
+    // and the numbers of valid EMBs of the call with their PI bit set and
+    // clear.
+    bool lc_privacy[2] = {};
+    int emb_privacy[2] = {};
+    int emb_clear[2] = {};
+
+    // What each slot shows of its station, and whether its lines are sent
+    // (--presence; off by default, so that the metadata of a plain voice
+    // channel stays as it was).
+    slot_presence presence[2];
+    bool report_presence = false;
 };

@@ -31,7 +31,8 @@ const std::string usage =
     " -h, --help          show this message\n"
     " -f, --fifo          send metadata to this file\n"
     " -c, --control-fifo  read control messages from this file\n"
-    " -v, --version       print version and exit\n";
+    " -v, --version       print version and exit\n"
+    "     --presence      also report each slot's station, colour code and traffic\n";
 
 std::string to_string(const std::vector<uint8_t> &v) { return std::string(v.begin(), v.end()); }
 

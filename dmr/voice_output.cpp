@@ -25,22 +25,34 @@ void read_voice_payload(const tessavox_state &state, uint8_t payload[27]) {
     pack_bits(bits, 216, payload);
 }
 
-void output_voice_burst(tessavox_state &state, int slot) {
+bool pass_voice_gate(tessavox_state &state, int slot) {
     if ((state.slot_filter & (slot + 1)) == 0) {
         // A muted slot gives up the lock, so that the other slot is heard.
         release_voice_lock(state, slot);
-        return;
+        return false;
     }
-    if (state.voice_slot != -1 && state.voice_slot != slot) return;
+    if (state.voice_slot != -1 && state.voice_slot != slot) return false;
+    state.voice_slot = slot;
+    return true;
+}
 
+void read_voice_frames(const tessavox_state &state, uint8_t frames[36]) {
     uint8_t payload[27];
-    uint8_t frames[dmr_voice_unit_bytes];
     read_voice_payload(state, payload);
     deinterleave_voice(payload, frames);
-    std::fwrite(frames, 1, sizeof frames, state.out);
+}
+
+void write_voice_frames(tessavox_state &state, const uint8_t frames[36]) {
+    std::fwrite(frames, 1, dmr_voice_unit_bytes, state.out);
     errno = 0;
     if (std::fflush(state.out) != 0 && errno == EPIPE) state.output_gone = true;
-    state.voice_slot = slot;
+}
+
+void output_voice_burst(tessavox_state &state, int slot) {
+    if (!pass_voice_gate(state, slot)) return;
+    uint8_t frames[dmr_voice_unit_bytes];
+    read_voice_frames(state, frames);
+    write_voice_frames(state, frames);
 }
 
 void release_voice_lock(tessavox_state &state, int slot) {

@@ -43,6 +43,20 @@ const char airmint_usage[] =
     "     --position LAT,LON   GPS info of the call in degrees, north and east positive\n"
     "                          (after -p ysf it is the System Fusion position)\n"
     "     --bad-rs             voice LC header with a wrong Reed-Solomon code\n"
+    "     --csbk OP[/FID]      a CSBK before the call (opcode 0..63, feature set 0..255,\n"
+    "                          default 0) carrying the call's target and source; repeatable\n"
+    "     --text TEXT          a text message (UTF-8) from the source to the target before\n"
+    "                          the call; repeatable\n"
+    "     --text-format NAME   udp (text message service over IPv4/UDP, default), or defined\n"
+    "                          short data in iso8859, utf8, utf16be or utf16le\n"
+    "     --location LAT,LON   a location report (location service over IPv4/UDP) before the\n"
+    "                          call; repeatable\n"
+    "     --data-rate RATE     blocks of the data messages: half (default), three-quarter, one\n"
+    "     --confirmed          confirmed data (serial number and CRC-9 in every block)\n"
+    "     --no-voice           no voice call: only what is sent before it (CSBKs, data)\n"
+    "     --emergency          an emergency call (service option of the voice LC)\n"
+    "     --privacy ALG:KEY    an encrypted call: privacy service option, a PI header with the\n"
+    "                          algorithm and key id (0..255 each), PI set in every EMB\n"
     "                          (without --superframes the call lasts until alias and\n"
     "                          position have each been sent once)\n\n"
     "System Fusion (header, communication frames, terminator):\n"
@@ -94,6 +108,15 @@ enum option_code : int {
     opt_alias,
     opt_alias_format,
     opt_bad_rs,
+    opt_csbk,
+    opt_no_voice,
+    opt_text,
+    opt_text_format,
+    opt_location,
+    opt_data_rate,
+    opt_confirmed,
+    opt_emergency,
+    opt_privacy,
     opt_mode,
     opt_down,
     opt_up,
@@ -302,11 +325,55 @@ bool finish_dmr(airmint_settings &s, std::string &error) {
         return false;
     }
     if (s.has_dmr_position) lcs.push_back(dmr_encode::gps_info_lc(s.dmr_latitude, s.dmr_longitude, 1));
-    return dmr_address(s.target, "target", s.dmr.call.target, error) &&
-           dmr_address(s.source, "source", s.dmr.call.source, error) &&
-           dmr_address(s.other_target, "other-target", s.dmr.other.target, error) &&
-           dmr_address(s.other_source, "other-source", s.dmr.other.source, error) &&
-           load_dmr_voice(s.voice_path, s.dmr.call, error) && load_dmr_voice(s.other_voice_path, s.dmr.other, error);
+    if (!(dmr_address(s.target, "target", s.dmr.call.target, error) &&
+          dmr_address(s.source, "source", s.dmr.call.source, error) &&
+          dmr_address(s.other_target, "other-target", s.dmr.other.target, error) &&
+          dmr_address(s.other_source, "other-source", s.dmr.other.source, error) &&
+          load_dmr_voice(s.voice_path, s.dmr.call, error) && load_dmr_voice(s.other_voice_path, s.dmr.other, error)))
+        return false;
+    s.dmr.call.data.clear();
+    dmr_encode::data_message base;
+    base.format = s.confirmed ? dmr_encode::data_format_confirmed : dmr_encode::data_format_unconfirmed;
+    base.data_type = s.data_type;
+    base.group = s.dmr.call.group;
+    base.target = s.dmr.call.target;
+    base.source = s.dmr.call.source;
+    for (const std::string &text : s.texts) {
+        dmr_encode::data_message m = base;
+        if (s.text_format == "udp") {
+            m.payload =
+                dmr_encode::udp_packet(m.source, m.target, m.group, 5016, dmr_encode::text_message_payload(text));
+        } else {
+            m.format = dmr_encode::data_format_defined_short;
+            m.sap = 10;  // short data service
+            m.short_format = s.text_format == "iso8859"   ? 0x03
+                             : s.text_format == "utf8"    ? 0x13
+                             : s.text_format == "utf16be" ? 0x15
+                                                          : 0x16;
+            if (!dmr_encode::encode_text(text, s.text_format, m.payload)) {
+                error = "--text '" + text + "' has characters that ISO 8859-1 lacks";
+                return false;
+            }
+        }
+        s.dmr.call.data.push_back(m);
+    }
+    for (const auto &[latitude, longitude] : s.locations) {
+        dmr_encode::data_message m = base;
+        m.payload = dmr_encode::udp_packet(m.source, m.target, m.group, 4001,
+                                           dmr_encode::location_payload(latitude, longitude));
+        s.dmr.call.data.push_back(m);
+    }
+    for (const dmr_encode::data_message &m : s.dmr.call.data) {
+        if (dmr_encode::block_data_bytes(m.data_type, m.format) * 127 < static_cast<int>(m.payload.size()) + 4) {
+            error = "a data message of " + std::to_string(m.payload.size()) + " bytes needs more than 127 blocks";
+            return false;
+        }
+    }
+    s.dmr.call.csbks.clear();
+    for (const auto &[opcode, feature_set] : s.csbks)
+        s.dmr.call.csbks.push_back(
+            dmr_encode::make_addressed_csbk(opcode, feature_set, s.dmr.call.target, s.dmr.call.source));
+    return true;
 }
 
 bool finish_ysf(airmint_settings &s, std::string &error) {
@@ -370,6 +437,15 @@ const struct option airmint_long_options[] = {
     {"alias", required_argument, nullptr, opt_alias},
     {"alias-format", required_argument, nullptr, opt_alias_format},
     {"bad-rs", no_argument, nullptr, opt_bad_rs},
+    {"csbk", required_argument, nullptr, opt_csbk},
+    {"no-voice", no_argument, nullptr, opt_no_voice},
+    {"text", required_argument, nullptr, opt_text},
+    {"text-format", required_argument, nullptr, opt_text_format},
+    {"location", required_argument, nullptr, opt_location},
+    {"data-rate", required_argument, nullptr, opt_data_rate},
+    {"confirmed", no_argument, nullptr, opt_confirmed},
+    {"emergency", no_argument, nullptr, opt_emergency},
+    {"privacy", required_argument, nullptr, opt_privacy},
     {"mode", required_argument, nullptr, opt_mode},
     {"down", required_argument, nullptr, opt_down},
     {"up", required_argument, nullptr, opt_up},
@@ -456,6 +532,21 @@ bool parse_dmr_position(const std::string &arg, airmint_settings &s, std::string
     return true;
 }
 
+// OP or OP/FID: kept until the call's addresses are known.
+bool parse_csbk(const std::string &arg, airmint_settings &s, std::string &error) {
+    const std::size_t slash = arg.find('/');
+    int opcode = 0, feature_set = 0;
+    std::string ignored;
+    if (!parse_int_option(arg.substr(0, slash).c_str(), 0, 63, opt_csbk, opcode, ignored) ||
+        (slash != std::string::npos &&
+         !parse_int_option(arg.substr(slash + 1).c_str(), 0, 255, opt_csbk, feature_set, ignored))) {
+        error = "--csbk takes OPCODE (0..63) or OPCODE/FEATURE_SET (0..255), not '" + arg + "'";
+        return false;
+    }
+    s.csbks.push_back({opcode, feature_set});
+    return true;
+}
+
 taken dmr_option(airmint_settings &s, int letter, const char *argument, std::string &error) {
     const std::string arg = argument ? argument : "";
     switch (letter) {
@@ -513,6 +604,59 @@ taken dmr_option(airmint_settings &s, int letter, const char *argument, std::str
         case opt_bad_rs:
             s.dmr.call.extras.bad_header_rs = true;
             return taken::ok;
+        case opt_csbk:
+            return result(parse_csbk(arg, s, error));
+        case opt_no_voice:
+            s.dmr.call.send_voice = false;
+            return taken::ok;
+        case opt_text:
+            s.texts.push_back(arg);
+            return taken::ok;
+        case opt_text_format:
+            if (arg == "udp" || arg == "iso8859" || arg == "utf8" || arg == "utf16be" || arg == "utf16le") {
+                s.text_format = arg;
+                return taken::ok;
+            }
+            error = "--text-format takes udp, iso8859, utf8, utf16be or utf16le, not '" + arg + "'";
+            return taken::bad;
+        case opt_location: {
+            const std::size_t comma = arg.find(',');
+            double latitude = 0, longitude = 0;
+            if (comma == std::string::npos || !parse_double(arg.substr(0, comma).c_str(), -90, 90, latitude) ||
+                !parse_double(arg.substr(comma + 1).c_str(), -180, 180, longitude)) {
+                error = "--location takes LATITUDE,LONGITUDE in degrees (-90..90, -180..180), not '" + arg + "'";
+                return taken::bad;
+            }
+            s.locations.push_back({latitude, longitude});
+            return taken::ok;
+        }
+        case opt_data_rate:
+            if (choose(arg, {std::pair{"half", 7}, std::pair{"three-quarter", 8}, std::pair{"one", 10}}, s.data_type))
+                return taken::ok;
+            error = "--data-rate takes half, three-quarter or one, not '" + arg + "'";
+            return taken::bad;
+        case opt_confirmed:
+            s.confirmed = true;
+            return taken::ok;
+        case opt_emergency:
+            s.dmr.call.service_options |= 0x80;
+            return taken::ok;
+        case opt_privacy: {
+            const std::size_t colon = arg.find(':');
+            int algorithm = 0, key = 0;
+            std::string ignored;
+            if (colon == std::string::npos ||
+                !parse_int_option(arg.substr(0, colon).c_str(), 0, 255, opt_privacy, algorithm, ignored) ||
+                !parse_int_option(arg.substr(colon + 1).c_str(), 0, 255, opt_privacy, key, ignored)) {
+                error = "--privacy takes ALGORITHM:KEY_ID (0..255 each), not '" + arg + "'";
+                return taken::bad;
+            }
+            s.dmr.call.service_options |= 0x40;
+            s.dmr.call.extras.encrypted = true;
+            s.dmr.call.extras.pi.algorithm = algorithm;
+            s.dmr.call.extras.pi.key_id = key;
+            return taken::ok;
+        }
         default:
             return taken::no;
     }
@@ -626,9 +770,8 @@ taken channel_option(airmint_settings &s, int letter, const char *argument, std:
             return result(parse_double_option(argument, 1e-6, 1e6, letter, c.clip, error));
         case opt_baud:
             note(s.pocsag_option, letter);
-            if (choose(std::string(argument ? argument : ""), {std::pair{"512", 512}, std::pair{"1200", 1200},
-                                                               std::pair{"2400", 2400}},
-                       c.bit_rate))
+            if (choose(std::string(argument ? argument : ""),
+                       {std::pair{"512", 512}, std::pair{"1200", 1200}, std::pair{"2400", 2400}}, c.bit_rate))
                 return taken::ok;
             error = "--baud takes 512, 1200 or 2400, not '" + std::string(argument ? argument : "") + "'";
             return taken::bad;

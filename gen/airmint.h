@@ -28,9 +28,15 @@ struct airmint_settings {
     dmr_channel_plan dmr;
     std::string target, source, other_target, other_source;
     std::string voice_path, other_voice_path;
-    std::string alias;              // talker alias of the call, UTF-8 ("" none)
-    int alias_format = 2;           // dmr_encode::alias_format_*: UTF-8 unless chosen
-    bool has_dmr_position = false;  // GPS info of the call
+    std::string alias;                                 // talker alias of the call, UTF-8 ("" none)
+    int alias_format = 2;                              // dmr_encode::alias_format_*: UTF-8 unless chosen
+    std::vector<std::pair<int, int>> csbks;            // opcode and feature set of each --csbk
+    std::vector<std::string> texts;                    // --text, in order
+    std::string text_format = "udp";                   // --text-format
+    std::vector<std::pair<double, double>> locations;  // --location
+    int data_type = 7;                                 // --data-rate: 7 (1/2), 8 (3/4), 10 (1)
+    bool confirmed = false;                            // --confirmed
+    bool has_dmr_position = false;                     // GPS info of the call
     double dmr_latitude = 0.0, dmr_longitude = 0.0;
 
     // System Fusion.

@@ -89,6 +89,18 @@ TEST(Airmint, BadArgumentsGetOneLineAndStatus2) {
         {"--tx-ppm", "1e9"},
         {"-p", "pocsag", "-o", "bits", "--baud", "2400"},
         {"stray"},
+        {"--csbk", "64"},
+        {"--csbk", "4/256"},
+        {"--csbk", "x"},
+        {"-p", "ysf", "--csbk", "4"},
+        {"--privacy", "1"},
+        {"--privacy", "256:1"},
+        {"--data-rate", "quarter"},
+        {"--text-format", "ebcdic"},
+        {"--location", "91,0"},
+        {"--location", "10"},
+        {"--text", "\xE2\x9C\x93", "--text-format", "iso8859"},
+        {"--text", std::string(2000, 'a'), "--text-format", "utf8"},
     };
     for (const auto &args : cases) {
         std::string shown;
@@ -266,7 +278,8 @@ TEST(Airmint, BitRatesPhaseClipAndTransmitterClock) {
             const float want = k < 0 || k >= static_cast<long>(bits.size()) ? 0.0f : bits[k] ? -1.0f : 1.0f;
             ASSERT_EQ(s[n], want) << "sample " << n;
         }
-        const std::size_t fast = from_bytes<float>(airmint({"-p", "pocsag", "--baud", c.rate, "--tx-ppm", "1000"}).out).size();
+        const std::size_t fast =
+            from_bytes<float>(airmint({"-p", "pocsag", "--baud", c.rate, "--tx-ppm", "1000"}).out).size();
         EXPECT_EQ(fast, static_cast<std::size_t>(std::ceil(bits.size() * c.period / 1.001)) + 2);
     }
     const std::vector<float> shaped = from_bytes<float>(airmint({"-p", "ysf", "--snr", "10"}).out);

@@ -28,6 +28,14 @@ chain_result dmr_chain(const std::vector<std::string> &airmint_args) {
     return run_chain("A=\"$1\"; Q=\"$2\"; T=\"$3\"; shift 3; \"$A\" \"$@\" | \"$Q\" | \"$T\" -f \"$META\"", args);
 }
 
+// The same with tessavox --presence (the signal presence lines).
+chain_result dmr_chain_with_presence(const std::vector<std::string> &airmint_args) {
+    std::vector<std::string> args = {AIRMINT_PATH, QUADSLICE_PATH, TESSAVOX_PATH};
+    args.insert(args.end(), airmint_args.begin(), airmint_args.end());
+    return run_chain("A=\"$1\"; Q=\"$2\"; T=\"$3\"; shift 3; \"$A\" \"$@\" | \"$Q\" | \"$T\" --presence -f \"$META\"",
+                     args);
+}
+
 // airmint -p ysf | quadslice | orbavox -f META; standard output: orbavox's.
 chain_result ysf_chain(const std::vector<std::string> &airmint_args) {
     std::vector<std::string> args = {AIRMINT_PATH, QUADSLICE_PATH, ORBAVOX_PATH, "-p", "ysf"};
@@ -258,6 +266,144 @@ TEST(DmrChain, BothSlotsBusyGiveBothMetadataAndTheVoiceOfTheLockedSlot) {
                              {"protocol:DMR;slot:1;sync:voice;" + direct1, 1},
                              {"protocol:DMR;slot:1;sync:data;", 1}}));
     EXPECT_TRUE(same_frames(r.out, frames_bytes(pattern(0, 18)) + frames_bytes(pattern(1000000, 36), 18), 12));
+}
+
+TEST(DmrChain, WrongPolarityGivesNoVoiceAndNoCall) {
+    // Sent inverted and received without -i, the stations' data syncs read
+    // as voice syncs: no voice frame and no voice line may come of them, at
+    // any SNR, with one call or both slots busy, base or mobile station.
+    const std::vector<std::vector<std::string>> cases = {
+        {"--invert"},
+        {"--invert", "--snr", "20", "--seed", "3", "--other-call", "--other-superframes", "2"},
+        {"--invert", "--snr", "12", "--seed", "5", "-s", "1", "--superframes", "4"},
+        {"--invert", "--snr", "8", "--seed", "6", "--other-call"},
+    };
+    for (const auto &args : cases) {
+        SCOPED_TRACE(shell_words(args));
+        chain_result r = dmr_chain_with_presence(args);
+        EXPECT_EQ(r.exit_code, 0) << r.err;
+        EXPECT_EQ(r.out.size(), 0u);
+        EXPECT_EQ(r.meta.find("sync:voice"), std::string::npos) << r.meta;
+        EXPECT_EQ(r.meta.find("source:"), std::string::npos) << r.meta;
+        EXPECT_EQ(r.meta.find("signal:"), std::string::npos) << r.meta;
+    }
+}
+
+std::size_t count_of(const std::string &text, const std::string &part) {
+    std::size_t n = 0;
+    for (std::size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++n;
+    return n;
+}
+
+TEST(DmrChain, CsbksArriveWithTheirFieldsAtSeveralSnrs) {
+    // A control channel's CSBKs before a call: each one decoded is one line
+    // with its opcode, feature set, name and addresses. At 9 dB a few may be
+    // lost, never changed.
+    const std::string outbound =
+        "protocol:DMR;slot:1;csbk:56;fid:0;lb:1;pf:0;name:BS_Dwn_Act;source:3003;target:77;"
+        "data:000000004D000BBB;\n";
+    const std::string other_set = "protocol:DMR;slot:1;csbk:61;fid:16;lb:1;pf:0;data:000000004D000BBB;\n";
+    for (const char *snr : {"", "20", "12", "9"}) {
+        SCOPED_TRACE(snr);
+        std::vector<std::string> args = {"-s", "1", "-t", "77", "--source", "3003"};
+        for (int i = 0; i < 4; ++i) args.insert(args.end(), {"--csbk", "56", "--csbk", "61/16"});
+        if (*snr) args.insert(args.end(), {"--snr", snr, "--seed", "12"});
+        chain_result r = dmr_chain_with_presence(args);
+        EXPECT_EQ(r.exit_code, 0) << r.err;
+        const std::size_t lines_of_csbk = count_of(r.meta, ";csbk:");
+        EXPECT_EQ(count_of(r.meta, outbound) + count_of(r.meta, other_set), lines_of_csbk) << r.meta;
+        if (std::string(snr) == "" || std::string(snr) == "20") {
+            EXPECT_EQ(count_of(r.meta, outbound), 4u) << r.meta;
+            EXPECT_EQ(count_of(r.meta, other_set), 4u);
+        } else {
+            EXPECT_GE(lines_of_csbk, 4u);
+        }
+        EXPECT_NE(r.meta.find("protocol:DMR;slot:1;signal:BS;cc:1;carries:control;\n"), std::string::npos) << r.meta;
+        // The call after them is decoded as before.
+        EXPECT_NE(r.meta.find("protocol:DMR;slot:1;sync:voice;type:group;source:3003;target:77;"), std::string::npos);
+    }
+}
+
+TEST(DmrChain, TextMessagesAndLocationsAtEveryRateAndSeveralSnrs) {
+    // Each message decoded is reported whole with its text or position;
+    // a damaged one is dropped and counted, never shown changed.
+    const std::string text =
+        "text:Gr\xC3\xBC\xC3\x9F"
+        "e aus M\xC3\xBCnchen\\x3B 73;";
+    const std::string where = "lat:48.137154;lon:11.576124;";
+    struct data_case {
+        std::vector<std::string> args;
+        bool all;  // every message must arrive
+    };
+    const std::vector<data_case> cases = {
+        {{"--data-rate", "half"}, true},
+        {{"--data-rate", "three-quarter", "--snr", "20", "--seed", "2"}, true},
+        {{"--data-rate", "one", "--confirmed", "--snr", "25", "--seed", "3"}, true},
+        {{"--data-rate", "half", "--confirmed", "--snr", "12", "--seed", "4"}, false},
+        {{"--data-rate", "three-quarter", "--snr", "9", "--seed", "5"}, false},
+        {{"--text-format", "utf16le", "--snr", "20", "--seed", "6"}, true},
+    };
+    for (const data_case &k : cases) {
+        std::vector<std::string> args = {"--no-voice", "-s", "1", "--direct", "-t", "4321", "--source", "1234567"};
+        for (int i = 0; i < 3; ++i)
+            args.insert(args.end(), {"--text",
+                                     "Gr\xC3\xBC\xC3\x9F"
+                                     "e aus M\xC3\xBCnchen; 73",
+                                     "--location", "48.137154,11.576124"});
+        args.insert(args.end(), k.args.begin(), k.args.end());
+        SCOPED_TRACE(shell_words(args));
+        chain_result r = dmr_chain(args);
+        EXPECT_EQ(r.exit_code, 0) << r.err;
+        const std::size_t messages = count_of(r.meta, ";data:");
+        const std::size_t texts = count_of(r.meta, ";text:"), good_texts = count_of(r.meta, text);
+        const std::size_t positions = count_of(r.meta, ";lat:"), good_positions = count_of(r.meta, where);
+        EXPECT_EQ(texts, good_texts) << r.meta;
+        EXPECT_EQ(positions, good_positions) << r.meta;
+        EXPECT_EQ(messages, texts + positions) << r.meta;
+        EXPECT_EQ(count_of(r.meta, "source:1234567;target:4321;group:0;"), messages);
+        if (k.all) {
+            EXPECT_EQ(good_texts, 3u) << r.meta;
+            EXPECT_EQ(good_positions, 3u) << r.meta;
+            EXPECT_EQ(count_of(r.meta, "data_dropped"), 0u);
+        } else {
+            EXPECT_GE(messages, 1u) << r.meta;
+        }
+    }
+}
+
+TEST(DmrChain, EncryptedAndEmergencyCallsSaySoAndClearCallsNever) {
+    const std::string flags = "encrypted:1;algorithm:33;key_id:5;emergency:1;\n";
+    for (const char *snr : {"", "20", "12"}) {
+        SCOPED_TRACE(snr);
+        std::vector<std::string> args = {"--privacy", "33:5", "--emergency", "--superframes", "3"};
+        if (*snr) args.insert(args.end(), {"--snr", snr, "--seed", "8"});
+        chain_result r = dmr_chain(args);
+        EXPECT_EQ(r.exit_code, 0) << r.err;
+        EXPECT_GE(count_of(r.meta, "sync:voice;type:group;source:2001;target:9;" + flags), 1u) << r.meta;
+        // Every line that names an algorithm names the one sent.
+        EXPECT_EQ(count_of(r.meta, "algorithm:"), count_of(r.meta, "algorithm:33;key_id:5;"));
+    }
+    for (const char *snr : {"20", "12", "9"}) {
+        SCOPED_TRACE(snr);
+        chain_result r = dmr_chain({"--snr", snr, "--seed", "9", "--superframes", "6", "--other-call"});
+        EXPECT_NE(r.meta.find("sync:voice"), std::string::npos);
+        EXPECT_EQ(r.meta.find("encrypted"), std::string::npos) << r.meta;
+        EXPECT_EQ(r.meta.find("emergency"), std::string::npos) << r.meta;
+    }
+}
+
+TEST(DmrChain, NoiseGivesNoControlOrDataReport) {
+    // Nothing but noise, and a transmission far below the noise: no CSBK
+    // or data line, whatever the seed.
+    for (const char *seed : {"1", "2", "3"}) {
+        chain_result r = dmr_chain_with_presence({"--snr", "-15", "--seed", seed, "--superframes", "30"});
+        EXPECT_EQ(r.exit_code, 0) << r.err;
+        EXPECT_EQ(r.meta.find(";csbk:"), std::string::npos) << r.meta;
+        EXPECT_EQ(r.meta.find(";data:"), std::string::npos) << r.meta;
+        EXPECT_EQ(r.meta.find("encrypted"), std::string::npos) << r.meta;
+        EXPECT_EQ(r.meta.find("emergency"), std::string::npos) << r.meta;
+        EXPECT_EQ(r.meta.find("signal:"), std::string::npos) << r.meta;
+    }
 }
 
 TEST(DmrChain, SpeechLeavesTheWholeChain) {

@@ -29,12 +29,20 @@ void append_idle(std::vector<slot_burst> &out, int count, int colour_code) {
 
 void append_call(std::vector<slot_burst> &out, const dmr_call_plan &plan, int colour_code) {
     append_idle(out, plan.delay, colour_code);
+    for (const csbk_block &b : plan.csbks) out.push_back({csbk_burst(burst_sync::bs_data, colour_code, b), true});
+    for (const data_message &m : plan.data) {
+        std::vector<burst> bursts;
+        data_message_bursts(m, burst_sync::bs_data, colour_code, bursts);
+        for (const burst &b : bursts) out.push_back({b, true});
+    }
+    if (!plan.send_voice) return;
     call c;
     c.slot = plan.slot;
     c.group = plan.group;
     c.target = plan.target;
     c.source = plan.source;
     c.colour_code = colour_code;
+    c.service_options = plan.service_options;
     for (const burst &b : call_bursts(c, dmr_sent_frames(plan), plan.extras)) out.push_back({b, true});
 }
 

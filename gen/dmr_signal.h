@@ -21,6 +21,12 @@ struct dmr_call_plan {
     // Reed-Solomon code in the voice LC header. With superframes 0 the call
     // lasts long enough to send each of these LCs once.
     dmr_encode::call_extras extras;
+    // CSBKs sent in the call's slot before it (after the delay), and whether
+    // the voice call follows them at all.
+    std::vector<dmr_encode::csbk_block> csbks;
+    std::vector<dmr_encode::data_message> data;  // data messages after the CSBKs
+    bool send_voice = true;
+    uint8_t service_options = 0;  // of the voice LC (emergency 0x80, privacy 0x40)
 };
 
 struct dmr_channel_plan {

@@ -76,13 +76,13 @@ burst idle_burst(burst_sync sync, int colour_code) {
 }
 
 void append_voice_superframe(std::vector<burst> &out, burst_sync voice_sync, int colour_code,
-                             const uint8_t lc_block[16], const uint8_t frames[216]) {
+                             const uint8_t lc_block[16], const uint8_t frames[216], int pi) {
     constexpr int burst_frame_bytes = 36;
     out.push_back(voice_sync_burst(voice_sync, frames));
     for (int k = 0; k < 4; ++k)
-        out.push_back(embedded_voice_burst(emb_word(colour_code, 0, embedded_lc_fragment_lcss(k)),
+        out.push_back(embedded_voice_burst(emb_word(colour_code, pi, embedded_lc_fragment_lcss(k)),
                                            embedded_lc_fragment(lc_block, k), frames + burst_frame_bytes * (k + 1)));
-    out.push_back(embedded_voice_burst(emb_word(colour_code, 0, 0), 0, frames + burst_frame_bytes * 5));
+    out.push_back(embedded_voice_burst(emb_word(colour_code, pi, 0), 0, frames + burst_frame_bytes * 5));
 }
 
 }  // namespace dmr_encode

@@ -46,9 +46,9 @@ burst idle_burst(burst_sync sync, int colour_code);
 // Appends the six bursts A to F of one voice superframe to out: A with the
 // voice sync, B to E with EMB LCSS 1, 3, 3, 2 and fragments 0 to 3 of the
 // embedded LC block (embedded_lc_encode), F with EMB LCSS 0 and a null
-// fragment (0). PI is 0 in every EMB. frames: 18 codec frames of 12 bytes
-// (216 bytes), three per burst in burst order.
+// fragment (0). pi (0 or 1) is the PI bit of every EMB. frames: 18 codec
+// frames of 12 bytes (216 bytes), three per burst in burst order.
 void append_voice_superframe(std::vector<burst> &out, burst_sync voice_sync, int colour_code,
-                             const uint8_t lc_block[16], const uint8_t frames[216]);
+                             const uint8_t lc_block[16], const uint8_t frames[216], int pi = 0);
 
 }  // namespace dmr_encode

@@ -36,6 +36,7 @@ full_lc call_lc(const call &c) {
     lc.opcode = c.group ? flc_group_voice : flc_direct_voice;
     lc.target = c.target;
     lc.source = c.source;
+    lc.service_options = c.service_options;
     return lc;
 }
 
@@ -68,6 +69,7 @@ std::vector<burst> call_bursts(const call &c, const std::vector<codec_frame> &fr
         data[11] ^= 0x01;
         out.push_back(bptc_data_burst(data_sync_of(c.mobile), c.colour_code, 1, data));
     }
+    if (extras.encrypted) out.push_back(pi_header_burst(data_sync_of(c.mobile), c.colour_code, extras.pi, c.target));
 
     std::vector<codec_frame> sent = call_frames(frames);
     for (std::size_t first = 0; first < sent.size(); first += frames_per_superframe) {
@@ -82,7 +84,7 @@ std::vector<burst> call_bursts(const call &c, const std::vector<codec_frame> &fr
             embedded_lc_encode(extras.lcs[(superframe / 2) % extras.lcs.size()].data(), extra_block);
             block = extra_block;
         }
-        append_voice_superframe(out, voice_sync_of(c.mobile), c.colour_code, block, bytes);
+        append_voice_superframe(out, voice_sync_of(c.mobile), c.colour_code, block, bytes, extras.encrypted ? 1 : 0);
     }
     if (c.terminator) out.push_back(terminator_burst(data_sync_of(c.mobile), c.colour_code, lc));
     return out;

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "burst_builder.h"
+#include "pi_header_encoder.h"
 #include "talker_alias_encoder.h"
 
 namespace dmr_encode {
@@ -26,14 +27,15 @@ std::vector<codec_frame> test_pattern_frames(int count);
 
 // One voice call in one slot.
 struct call {
-    int slot = 0;            // 0 or 1
-    bool group = true;       // group call (opcode 0) or direct call (opcode 3)
-    uint32_t target = 9;     // group or called station, 24 bits
-    uint32_t source = 2001;  // calling station, 24 bits
-    int colour_code = 1;     // 0..15
-    bool mobile = false;     // mobile station sync patterns instead of base station
-    int lc_headers = 1;      // voice LC header bursts before the first superframe
-    bool terminator = true;  // a terminator with LC after the last superframe
+    int slot = 0;                 // 0 or 1
+    bool group = true;            // group call (opcode 0) or direct call (opcode 3)
+    uint32_t target = 9;          // group or called station, 24 bits
+    uint32_t source = 2001;       // calling station, 24 bits
+    int colour_code = 1;          // 0..15
+    bool mobile = false;          // mobile station sync patterns instead of base station
+    int lc_headers = 1;           // voice LC header bursts before the first superframe
+    bool terminator = true;       // a terminator with LC after the last superframe
+    uint8_t service_options = 0;  // of the LC: emergency 0x80, privacy 0x40, broadcast 0x08, OVCM 0x04, priority 0..3
 };
 
 // What a call may send beyond its voice LC.
@@ -43,6 +45,10 @@ struct call_extras {
     // in turn, from the first again after the last.
     std::vector<lc_bytes> lcs;
     bool bad_header_rs = false;  // voice LC headers with a wrong Reed-Solomon parity byte
+    // An encrypted call: a PI header after the voice LC headers, and the PI
+    // bit set in every EMB.
+    bool encrypted = false;
+    privacy pi;
 };
 
 // The full LC of a call.
