@@ -4,6 +4,7 @@
 #include <rapidjson/stringbuffer.h>
 #include <rapidjson/writer.h>
 
+#include <cmath>
 #include <cstdio>
 #include <initializer_list>
 #include <string_view>
@@ -37,6 +38,10 @@ void integer(json_writer &w, const char *name, long long value) {
 // lines show it.
 void decimal(json_writer &w, const char *name, double value, int decimals) {
     w.Key(name);
+    if (!std::isfinite(value)) {  // JSON has no NaN or infinity
+        w.Null();
+        return;
+    }
     std::string digits = fixed(value, decimals);
     w.RawValue(digits.data(), digits.size(), rapidjson::kNumberType);
 }
@@ -71,7 +76,8 @@ void pocsag_keys(json_writer &w, const event &e) {
 
 void extra_keys(json_writer &w, const event &e) {
     for (const event_field &f : e.extra) {
-        w.Key(f.key.c_str(), static_cast<rapidjson::SizeType>(f.key.size()));
+        const std::string name = as_utf8(f.key);
+        w.Key(name.data(), static_cast<rapidjson::SizeType>(name.size()));
         switch (f.kind) {
             case event_field::form::number:
             case event_field::form::raw:
@@ -179,6 +185,10 @@ void add_number(event &e, std::string key, long long value) {
 }
 
 void add_decimal(event &e, std::string key, double value, int decimals) {
+    if (!std::isfinite(value)) {
+        e.extra.push_back({std::move(key), event_field::form::raw, "null"});
+        return;
+    }
     e.extra.push_back({std::move(key), event_field::form::number, fixed(value, decimals)});
 }
 

@@ -103,6 +103,18 @@ bool parse_id(const std::string &text, long &id) {
 
 // A name as the outputs take it: valid UTF-8, one line, no control
 // characters, bounded.
+std::string clean_name(const std::string &raw);
+
+// A name cut to longest_name bytes at a character boundary.
+std::string bounded(std::string out) {
+    if (out.size() > longest_name) {
+        size_t cut = longest_name;
+        while (cut > 0 && (static_cast<unsigned char>(out[cut]) & 0xC0) == 0x80) --cut;
+        out.resize(cut);
+    }
+    return out;
+}
+
 std::string clean_name(const std::string &raw) {
     // Most names are printable ASCII, already as the outputs take them.
     if (!raw.empty() && raw.size() <= longest_name && raw.front() != ' ' && raw.back() != ' ' &&
@@ -111,13 +123,7 @@ std::string clean_name(const std::string &raw) {
     std::string valid = as_utf8(raw);
     std::string out;
     for (unsigned char c : valid) out += (c < 0x20 || c == 0x7F) ? ' ' : static_cast<char>(c);
-    out = trimmed(out);
-    if (out.size() > longest_name) {
-        size_t cut = longest_name;
-        while (cut > 0 && (static_cast<unsigned char>(out[cut]) & 0xC0) == 0x80) --cut;
-        out.resize(cut);
-    }
-    return out;
+    return bounded(trimmed(out));
 }
 
 std::string upper(std::string s) {
@@ -185,7 +191,7 @@ name_table parse_names(std::string_view text, const std::string &label, std::vec
             name = field(name_col);
         } else {
             std::string given = field(first_col);
-            name = call.empty() ? given : given.empty() ? call : call + " " + given;
+            name = call.empty() ? given : given.empty() ? call : bounded(call + " " + given);
         }
         if (name.empty()) {
             warn(r.line, "no name for " + std::to_string(id));

@@ -48,7 +48,8 @@ std::optional<event> parse_page_line(std::string_view line, int baud, double tim
 
 page_verdict merge_page(page_merge &merge, const event &page, event **reported) {
     const double window = std::max(merge.window, page_merge_seconds);
-    while (!merge.recent.empty() && page.time - merge.recent.front().time > window) merge.recent.pop_front();
+    // A repeat moves its page's time on, so old pages may lie anywhere.
+    std::erase_if(merge.recent, [&](const event &kept) { return page.time - kept.time > window; });
     for (auto it = merge.recent.rbegin(); it != merge.recent.rend(); ++it) {
         if (!same_page(*it, page)) continue;
         *reported = &*it;
