@@ -9,6 +9,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -19,14 +20,16 @@ namespace {
 
 constexpr std::size_t longest_name = 200;
 
-// The list file, made once and rewritten for each input.
+// The list file, made once, rewritten for each input and removed at exit.
+char list_name[] = "/tmp/zelvane_names_fuzz_XXXXXX";
+
 const std::string &list_path() {
     static const std::string path = [] {
-        char name[] = "/tmp/zelvane_names_fuzz_XXXXXX";
-        int fd = mkstemp(name);
+        int fd = mkstemp(list_name);
         if (fd < 0) fuzz_fail("cannot make the list file");
         close(fd);
-        return std::string(name);
+        std::atexit([] { unlink(list_name); });
+        return std::string(list_name);
     }();
     return path;
 }
