@@ -12,6 +12,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <initializer_list>
 #include <limits>
 #include <string>
 #include <vector>
@@ -228,6 +229,160 @@ void sample_seeds() {
     write_seed("speechsieve", "float_spoilt", with_header(9, spoilt_speech));
 }
 
+bytes text_seed(std::initializer_list<const char *> lines, const char *header = nullptr) {
+    bytes out;
+    if (header) out.insert(out.end(), header, header + std::strlen(header));
+    for (const char *line : lines) {
+        out.insert(out.end(), line, line + std::strlen(line));
+        out.push_back('\n');
+    }
+    return out;
+}
+
+// The front door's inputs: name lists, file-name templates, decoder lines.
+void name_list_seeds() {
+    write_seed("names", "radioid_users",
+               text_seed({"RADIO_ID,CALLSIGN,FIRST_NAME,LAST_NAME,CITY,STATE,COUNTRY",
+                          "2624123,DL1ABC,Hans,Muster,Muenchen,Bayern,Germany",
+                          "2620001,DB0XYZ,\"Repeater, \"\"Olympia\"\"\",,Muenchen,Bayern,Germany",
+                          "3100001,N0CALL,J\xC3\xBCrgen,\"two\nlines\",Denver,Colorado,United States\r",
+                          "1234567,W1AW/P,,,,,", "not-a-number,X,Y,,,,", "", "9999999,,,,,,"},
+                         "\xEF\xBB\xBF"));
+    write_seed("names", "talkgroups",
+               text_seed({"9,Local", "91,World-wide", "262,Deutschland",
+                          "2621,Bayern \xE2\x80\x93 S\xC3\xBC"
+                          "d",
+                          "4000,\"Disconnect, all\"", "x,broken", "3100,\"unclosed"}));
+    write_seed("names", "capcodes_crlf",
+               text_seed({"1234567,Fire brigade\r", "8,Test pager\r",
+                          "2097151,\xFF\xFE"
+                          " bad\r"}));
+}
+
+// One string as FuzzedDataProvider::ConsumeRandomLengthString reads it: a
+// backslash doubled, and a backslash before another byte ending the string.
+void provider_string(bytes &out, const std::string &text) {
+    for (char c : text) {
+        out.push_back(static_cast<uint8_t>(c));
+        if (c == '\\') out.push_back('\\');
+    }
+    out.push_back('\\');
+    out.push_back('n');
+}
+
+// The provider's numbers and choices, taken from the end of the input.
+void provider_tail(bytes &out, std::size_t count, unsigned step) {
+    for (std::size_t k = 0; k < count; ++k) out.push_back(static_cast<uint8_t>(k * step + 7));
+}
+
+void file_name_seeds() {
+    // The template, then the event's received text: the default template,
+    // full ones, and refused ones.
+    const char *templates[] = {"",
+                               "{date}_{time}_{target}",
+                               "{protocol}-{frequency}MHz-slot{slot}-{source}-to-{target}",
+                               "..{source_name}_{alias}_{radio}_{station}",
+                               "{seconds}{type}{target_name}",
+                               "{nofield}",
+                               "a/b{date}",
+                               "{date"};
+    int n = 0;
+    for (const char *t : templates) {
+        bytes seed;
+        provider_string(seed, t);
+        provider_string(seed, "2026-12-11T11:19:35.480Z");
+        provider_string(seed, "group");
+        provider_string(seed, "DL1ABC/../..\\\x01\xC2\x85\xE2\x80\xAE:*?");
+        provider_string(seed, "ALL       ");
+        provider_string(seed, "Hans \xF0\x9F\x93\xBB \xFF\xC0\xAF");
+        provider_string(seed, "FT-70D");
+        provider_string(seed, "J\xC3\xBCrgen");
+        provider_string(seed, std::string(250, 'x'));
+        const char station[] = "station \"one\" | <two>";
+        seed.insert(seed.end(), station, station + sizeof station - 1);
+        provider_tail(seed, 48, 37);
+        write_seed("file_name", "template_" + std::to_string(n++), seed);
+    }
+}
+
+void event_form_seeds() {
+    // Received text of every kind in the provider's string fields: quotes and
+    // backslashes, bad UTF-8, controls, bidirectional controls, a line
+    // separator, page fill.
+    const std::string pieces[] = {"DL1ABC \"Hans\" \\", "\xC3\xA4\xFF\xC0\xAF\xED\xA0\x80\x1B[31m\r\n\x7F",
+                                  "\xE2\x80\xAE"
+                                  "evil\xE2\x80\xA8\xC2\x85",
+                                  std::string("Meet at 7;\0\x03", 12)};
+    bytes seed;
+    for (int field = 0; field < 24; ++field) provider_string(seed, pieces[field % 4]);
+    provider_tail(seed, 160, 53);
+    write_seed("event_forms", "received_text", seed);
+    bytes numbers;
+    provider_tail(numbers, 200, 255);
+    write_seed("event_forms", "extremes", numbers);
+}
+
+void tracking_seeds() {
+    // The first byte is the duplicate window (1 + its low 6 bits, seconds);
+    // each line's length modulo 8 is the time (a quarter second a step)
+    // since the line before.
+    write_seed(
+        "tracking", "dmr_calls",
+        text_seed({"protocol:DMR;slot:0;sync:voice;", "protocol:DMR;slot:0;sync:voice;type:group;source:2001;target:9;",
+                   "protocol:DMR;slot:1;sync:voice;type:direct;source:2624123;target:2620001;",
+                   "protocol:DMR;slot:0;sync:voice;type:group;source:2001;target:9;alias:DL1ABC Hans;",
+                   "protocol:DMR;slot:0;sync:voice;type:group;source:2001;target:9;alias:DL1ABC\\x3B "
+                   "Hans\\x0A\\x5C;lat:48.137155;lon:11.575491;",
+                   "protocol:DMR;slot:1;sync:data;", "protocol:DMR;slot:0;sync:voice;type:group;source:2002;target:9;",
+                   "", "", "", "", "protocol:DMR;slot:0;sync:data;"},
+                  "\x1D"));
+    write_seed(
+        "tracking", "ysf_call",
+        text_seed({"protocol:YSF;source:DL1ABC    ;target:ALL       ;", "protocol:YSF;mode:DN;source:DL1ABC    ;",
+                   "protocol:YSF;mode:DN;source:DL1ABC    ;target:ALL       ;",
+                   "protocol:YSF;mode:DN;source:DL1ABC    ;target:ALL       ;down:DB0XYZ    ;",
+                   "protocol:YSF;mode:DN;source:DL1ABC    ;target:ALL       ;down:DB0XYZ    ;up:DB0UVW    ;"
+                   "lat:51.501999;lon:-0.125000;radio:FT-70D;",
+                   "protocol:YSF;mode:VW;source:DL1ABC    ;target:ALL       ;lat:91;lon:nan;", "protocol:YSF;"},
+                  "\x05"));
+    write_seed("tracking", "pages_repeated",
+               text_seed({"address:1234567;message:Meet at 7", "address:1234567;message:Meet at 7",
+                          "address:671968;message:", "address:1234;function:3;message:Hello;\\x5C;\\x0D\\x0A\x03\x04",
+                          "address:1234567;message:Meet at 7", "address:9999999;message:too far",
+                          "address:8;function:4;message:bad function", "message:no address;address:1",
+                          "address:1234;function:3;message:Hello;\\x5C;\\x0D\\x0A\x03\x04 ",
+                          "address:1234567;message:Meet at 7"},
+                         "\x3B"));
+}
+
+// The receiver's input: discriminator samples at 48000/s (DMR: 10 samples a
+// symbol; POCSAG 1200 bit/s: 40 samples a bit).
+void receiver_seeds() {
+    const bytes call = dmr_call(0, true, false, 6);
+    bytes dmr;
+    append_floats(dmr, baseband(call, four_level_of, 10));
+    write_seed("receiver", "dmr_group_call", with_header(0, dmr));
+    write_seed("receiver", "dmr_group_call_exact_speech", with_header(3 | (17 << 2), dmr));
+
+    std::vector<pocsag_page> pages(1);
+    pages[0].address = 1234567;
+    pages[0].function = 3;
+    pages[0].kind = pocsag_text_kind::alphanumeric;
+    pages[0].text = "Meet at 7";
+    const bytes bits = pocsag_transmission(pages, 32);
+    bytes pocsag;
+    append_floats(pocsag, baseband(bits, two_level_of, 40));
+    write_seed("receiver", "pocsag_1200", with_header(1 << 2, pocsag));
+    write_seed("receiver", "pocsag_1200_exact", with_header(1 | (40 << 2), pocsag));
+
+    std::vector<float> spoilt(4000, 0.5f);
+    for (std::size_t k = 0; k < spoilt.size(); k += 7) spoilt[k] = std::numeric_limits<float>::quiet_NaN();
+    for (std::size_t k = 3; k < spoilt.size(); k += 11) spoilt[k] = -std::numeric_limits<float>::infinity();
+    bytes nan;
+    append_floats(nan, spoilt);
+    write_seed("receiver", "not_finite", with_header(2, nan));
+}
+
 bool read_file(const char *path, bytes &out) {
     FILE *f = std::fopen(path, "rb");
     if (!f) return false;
@@ -268,5 +423,10 @@ int main(int argc, char **argv) {
     plain_voice_seeds();
     pocsag_seeds();
     sample_seeds();
+    name_list_seeds();
+    file_name_seeds();
+    event_form_seeds();
+    tracking_seeds();
+    receiver_seeds();
     return 0;
 }

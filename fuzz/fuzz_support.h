@@ -3,9 +3,9 @@
 // Support for the harnesses: an in-memory output stream that each input
 // starts empty, and a sink for the text no harness looks at.
 
-#include <cstdio>
 #include <cstddef>
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string_view>
@@ -35,6 +35,44 @@ struct memory_stream {
 inline FILE *null_stream() {
     static FILE *sink = std::fopen("/dev/null", "w");
     return sink;
+}
+
+// Whether text is well-formed UTF-8 (RFC 3629: no overlong forms, no
+// surrogates, nothing past U+10FFFF), written apart from the code it checks.
+// Each code point is given to visit, if any.
+template <typename Visit>
+bool valid_utf8(std::string_view text, Visit visit) {
+    for (std::size_t at = 0; at < text.size();) {
+        const auto byte = [&](std::size_t k) { return static_cast<unsigned char>(text[at + k]); };
+        const unsigned char lead = byte(0);
+        std::size_t length = lead < 0x80           ? 1
+                             : (lead >> 5) == 0x6  ? 2
+                             : (lead >> 4) == 0xE  ? 3
+                             : (lead >> 3) == 0x1E ? 4
+                                                   : 0;
+        if (length == 0 || at + length > text.size()) return false;
+        uint32_t code = length == 1 ? lead : lead & (0x7Fu >> length);
+        for (std::size_t k = 1; k < length; ++k) {
+            if ((byte(k) & 0xC0) != 0x80) return false;
+            code = (code << 6) | (byte(k) & 0x3Fu);
+        }
+        static constexpr uint32_t least[5] = {0, 0, 0x80, 0x800, 0x10000};
+        if (code < least[length] || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF)) return false;
+        visit(code);
+        at += length;
+    }
+    return true;
+}
+
+inline bool valid_utf8(std::string_view text) {
+    return valid_utf8(text, [](uint32_t) {});
+}
+
+// Whether text holds a C0 control or DEL.
+inline bool has_control_byte(std::string_view text) {
+    for (char c : text)
+        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) return true;
+    return false;
 }
 
 // Stops the run with a report that the fuzzer records as a finding.
