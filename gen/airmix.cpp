@@ -13,7 +13,6 @@
 #include <iterator>
 #include <numbers>
 #include <random>
-#include <sstream>
 
 #include "airmint.h"
 
@@ -33,8 +32,8 @@ const char airmix_usage[] =
     "                          negative below it), LEVEL the carrier's power in dBFS,\n"
     "                          START in seconds from the capture's start\n"
     "     --airmint SPEC       a transmission airmint makes: OFFSET,LEVEL,START,ARGS with\n"
-    "                          ARGS airmint's options separated by spaces\n"
-    "                          (\"-p ysf --source N0CALL\")\n"
+    "                          ARGS airmint's options separated by spaces, quoted as\n"
+    "                          in a shell (\"-p pocsag --page '1234567:Hello there'\")\n"
     "     --deviation HZ       FM deviation per unit of baseband for the transmissions\n"
     "                          after it (default 1944, DMR's and System Fusion's outer\n"
     "                          symbol; 4500 suits POCSAG)\n"
@@ -177,12 +176,49 @@ struct upsampler {
     }
 };
 
+// Splits airmint's arguments at spaces as a shell would: '...' and "..."
+// keep spaces, a backslash takes the next character as it is.
+bool split_words(const std::string &text, std::vector<std::string> &words) {
+    std::string word;
+    bool in_word = false;
+    char quote = 0;
+    for (size_t i = 0; i < text.size(); ++i) {
+        char c = text[i];
+        if (quote) {
+            if (c == quote)
+                quote = 0;
+            else if (c == '\\' && quote == '"' && i + 1 < text.size())
+                word += text[++i];
+            else
+                word += c;
+        } else if (c == '\'' || c == '"') {
+            quote = c;
+            in_word = true;
+        } else if (c == '\\' && i + 1 < text.size()) {
+            word += text[++i];
+            in_word = true;
+        } else if (c == ' ' || c == '\t') {
+            if (in_word) words.push_back(word);
+            word.clear();
+            in_word = false;
+        } else {
+            word += c;
+            in_word = true;
+        }
+    }
+    if (quote) return false;
+    if (in_word) words.push_back(word);
+    return true;
+}
+
 }  // namespace
 
 bool airmix_run_airmint(const std::string &arguments, std::vector<float> &baseband, std::string &error) {
     std::vector<std::string> words{"airmint"};
-    std::istringstream split(arguments);
-    for (std::string w; split >> w;) words.push_back(w);
+    if (!split_words(arguments, words)) {
+        error = "airmint arguments '" + arguments + "': a quote is not closed";
+        return false;
+    }
     std::vector<char *> argv;
     for (std::string &w : words) argv.push_back(w.data());
     argv.push_back(nullptr);

@@ -50,7 +50,8 @@ extern const char airmix_usage[];
 bool airmix_parse(int argc, char **argv, airmix_settings &settings, std::string &error);
 
 // A transmission airmint makes from its arguments (its options, separated
-// by spaces), as f32 baseband; false with airmint's reason.
+// by spaces, quoted as in a shell), as f32 baseband; false with airmint's
+// reason.
 bool airmix_run_airmint(const std::string &arguments, std::vector<float> &baseband, std::string &error);
 
 // Writes the capture to out. Counts the samples clipped to the format's full

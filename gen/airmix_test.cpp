@@ -158,6 +158,18 @@ TEST_F(Airmix, AirmintRunInProcessEqualsItsFile) {
     ASSERT_EQ(run.exit_code, 0) << run.err;
     EXPECT_EQ(run.out.size(), 2400000u * 3 / 10 * 2);
     EXPECT_TRUE(run.out == from_file.out);
+
+    // Quoted words keep their spaces, as in a shell.
+    made = run_program(AIRMINT_PATH, {"-p", "pocsag", "--page", "1234567:Hello 'there' now"}, "");
+    ASSERT_EQ(made.exit_code, 0) << made.err;
+    std::ofstream(path, std::ios::binary) << made.out;
+    from_file = airmix({"-r", "240000", "--signal", "0,-20,0," + path});
+    run = airmix({"-r", "240000", "--airmint", "0,-20,0,-p pocsag --page \"1234567:Hello 'there' now\""});
+    ASSERT_EQ(run.exit_code, 0) << run.err;
+    EXPECT_TRUE(run.out == from_file.out);
+    run = airmix({"-r", "240000", "--airmint", "0,-20,0,-p pocsag --page 1234567:Hello\\ \\'there\\'\\ now"});
+    EXPECT_TRUE(run.out == from_file.out) << run.err;
+    EXPECT_EQ(airmix({"-r", "240000", "--airmint", "0,-20,0,-p pocsag --page '1234567:Hi"}).exit_code, 2);
 }
 
 TEST_F(Airmix, RefusalsAreOneLineAndStatusTwo) {

@@ -379,3 +379,66 @@ TEST(Channelizer, DmrCallDecodesAsOnTheNarrowbandPathBesideAStrongerNeighbour) {
         EXPECT_EQ(events_of(discriminate(loud[2], 0)), std::vector<std::string>{}) << error_hz << " Hz, beyond";
     }
 }
+
+// A 2.4 MS/s cu8 capture from airmix: DMR, System Fusion and POCSAG on
+// channels at both edges of the usable band and in it, in either polarity,
+// with a DMR call 20 dB stronger next to one of them and noise. Each
+// channel's events are those of its transmission's narrowband signal alone;
+// the free channel beyond the strong call has none.
+TEST(Channelizer, MixedCaptureEveryChannelAsItsNarrowbandSignal) {
+    const long long center = 439206250;
+    const long long low_edge = 438262500, high_edge = 440150000, middle = 439500000;
+    struct transmission {
+        std::vector<std::string> airmint;
+        double deviation;
+        double start;
+    };
+    const transmission dmr{{"-p", "dmr", "--source", "2001", "--target", "9"}, 1944, 0.1};
+    const transmission ysf{{"-p", "ysf", "--source", "N0CALL", "--target", "ALL"}, 1800, 0.2};
+    const transmission pocsag{{"-p", "pocsag", "--page", "1234567:Hello_from_the_band_edge"}, 4500, 0.3};
+    const transmission strong{{"-p", "dmr", "--source", "3003", "--target", "7", "--seed", "9"}, 1944, 0.15};
+    for (bool invert : {false, true}) {
+        // Which transmission sits where: rotated between the polarities.
+        std::vector<std::pair<long long, transmission>> plan =
+            invert
+                ? std::vector<std::pair<long long, transmission>>{{low_edge, pocsag}, {middle, dmr}, {high_edge, ysf}}
+                : std::vector<std::pair<long long, transmission>>{{low_edge, dmr}, {middle, ysf}, {high_edge, pocsag}};
+        std::vector<std::string> args = {"-r", "2400000", "-f", "cu8", "--noise", "-75", "--seconds", "2.6"};
+        auto add = [&](long long hz, const transmission &t, double level) {
+            std::string spec =
+                std::to_string(hz - center) + "," + std::to_string(level) + "," + std::to_string(t.start) + ",";
+            for (const std::string &w : t.airmint) spec += w + " ";
+            if (invert) spec += "--invert";
+            args.insert(args.end(), {"--deviation", std::to_string(t.deviation), "--airmint", spec});
+        };
+        for (const auto &[hz, t] : plan) add(hz, t, -30);
+        add(middle + 12500, strong, -10);
+        program_result mixed = run_program(AIRMIX_PATH, args, "");
+        ASSERT_EQ(mixed.exit_code, 0) << mixed.err;
+        capture cap{2400000, {}};
+        cap.iq.resize(mixed.out.size());
+        for (size_t n = 0; n < mixed.out.size(); ++n)
+            cap.iq[n] = (static_cast<float>(static_cast<uint8_t>(mixed.out[n])) - 127.5f) / 127.5f;
+
+        std::vector<long long> channels = {low_edge, middle, middle + 12500, middle + 25000, high_edge};
+        std::vector<std::vector<float>> out = channelize(cap, center, channels, 262144);
+        auto alone = [&](const transmission &t) {
+            std::vector<std::string> a = t.airmint;
+            if (invert) a.push_back("--invert");
+            std::vector<float> padded(static_cast<size_t>(t.start * 48000), 0.0f);
+            std::vector<float> b = airmint(a);
+            padded.insert(padded.end(), b.begin(), b.end());
+            padded.resize(static_cast<size_t>(2.6 * 48000), 0.0f);
+            return events_of(narrowband_path(padded, t.deviation));
+        };
+        for (size_t c = 0; c < plan.size(); ++c) {
+            size_t index = c == 0 ? 0 : c == 1 ? 1 : 4;
+            std::vector<std::string> expected = alone(plan[c].second);
+            ASSERT_FALSE(expected.empty());
+            EXPECT_EQ(events_of(discriminate(out[index], 0)), expected)
+                << (invert ? "inverted, " : "normal, ") << channels[index];
+        }
+        EXPECT_EQ(events_of(discriminate(out[2], 0)), alone(strong)) << "the strong call";
+        EXPECT_EQ(events_of(discriminate(out[3], 0)), std::vector<std::string>{}) << "beyond the strong call";
+    }
+}
