@@ -293,11 +293,11 @@ TEST(RtlTcpSource, FirstConnectionFailuresAreOneLine) {
     bad = quick(1);
     bad.gain_db = NAN;
     EXPECT_FALSE(open_rtl_tcp(bad, error));
-    EXPECT_NE(error.find("--gain"), std::string::npos);
+    EXPECT_NE(error.find("--gain"), std::string::npos) << error;
     bad = quick(1);
     bad.ppm = 5000;
     EXPECT_FALSE(open_rtl_tcp(bad, error));
-    EXPECT_NE(error.find("--ppm"), std::string::npos);
+    EXPECT_NE(error.find("--ppm"), std::string::npos) << error;
     EXPECT_EQ(error.find('\n'), std::string::npos);
 }
 
