@@ -412,6 +412,14 @@ std::unique_ptr<sample_source> open_rtl_tcp(const rtl_tcp_settings &settings, st
         error = "rtl_tcp: the dongle takes rates of 225001 to 3200000 samples/s and centres up to 4.29 GHz";
         return nullptr;
     }
+    if (!settings.automatic_gain && !(settings.gain_db >= -20 && settings.gain_db <= 70)) {
+        error = "rtl_tcp: --gain must be -20..70 dB (the tuner takes its nearest)";
+        return nullptr;
+    }
+    if (settings.ppm < -1000 || settings.ppm > 1000) {
+        error = "rtl_tcp: --ppm must be within -1000..1000";
+        return nullptr;
+    }
     auto source = std::make_unique<rtl_tcp_source>(settings);
     if (!source->start(error)) return nullptr;
     return source;

@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <cmath>
 #include <chrono>
 #include <cstdint>
 #include <mutex>
@@ -289,7 +290,15 @@ TEST(RtlTcpSource, FirstConnectionFailuresAreOneLine) {
     bad.rate = 10000000;
     EXPECT_FALSE(open_rtl_tcp(bad, error));
     EXPECT_NE(error.find("rates"), std::string::npos);
-    for (const std::string &e : {error}) EXPECT_EQ(e.find('\n'), std::string::npos);
+    bad = quick(1);
+    bad.gain_db = NAN;
+    EXPECT_FALSE(open_rtl_tcp(bad, error));
+    EXPECT_NE(error.find("--gain"), std::string::npos) << error;
+    bad = quick(1);
+    bad.ppm = 5000;
+    EXPECT_FALSE(open_rtl_tcp(bad, error));
+    EXPECT_NE(error.find("--ppm"), std::string::npos) << error;
+    EXPECT_EQ(error.find('\n'), std::string::npos);
 }
 
 TEST(RtlTcpSource, HostAndPort) {

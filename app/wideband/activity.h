@@ -25,6 +25,9 @@
 // channels, most of which are idle), and the channel then also opens against
 // that, plus 3 dB for the spread of the band's response.
 //
+// A channel right next to a strong one may open on the skirts of its
+// spectrum (energy is all it sees); its decoders then find nothing.
+//
 // Frames are whole whatever the caller's block sizes, so the decisions do not
 // depend on them. Non-finite samples count as zero.
 

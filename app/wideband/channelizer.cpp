@@ -262,11 +262,6 @@ bool channelizer::open(const channelizer_settings &settings, std::string &error)
 
 void channelizer::state::emit(size_t c, const float *pairs, size_t count, std::vector<float> &result) {
     channel_state &ch = channels[c];
-    if (!ch.soxr) {
-        result.insert(result.end(), pairs, pairs + 2 * count);
-        ch.delivered += static_cast<long long>(count);
-        return;
-    }
     size_t at = result.size();
     size_t room = static_cast<size_t>(static_cast<double>(count) * output_rate / channel_rate) + 64;
     result.resize(at + 2 * room);
@@ -302,13 +297,24 @@ void channelizer::state::run_block(std::vector<std::vector<float>> &result) {
                        std::fmod(ch.residual * (first - static_cast<double>(taps - 1) / 2), 1.0);
         const float br = static_cast<float>(std::cos(2 * std::numbers::pi * phase));
         const float bi = static_cast<float>(std::sin(2 * std::numbers::pi * phase));
-        staged.resize(2 * valid);
+        // Straight into the channel's output at 48000/s; through libsoxr's
+        // staging otherwise.
+        float *to = staged.data();
+        if (!ch.soxr) {
+            size_t at = result[c].size();
+            result[c].resize(at + 2 * valid);
+            to = result[c].data() + at;
+            ch.delivered += static_cast<long long>(valid);
+        } else {
+            staged.resize(2 * valid);
+            to = staged.data();
+        }
         const float *zv = reinterpret_cast<const float *>(z + discard);
         if (ch.spin.empty()) {
             for (size_t t = 0; t < valid; ++t) {
                 float a = zv[2 * t], b = zv[2 * t + 1];
-                staged[2 * t] = a * br - b * bi;
-                staged[2 * t + 1] = a * bi + b * br;
+                to[2 * t] = a * br - b * bi;
+                to[2 * t + 1] = a * bi + b * br;
             }
         } else {
             // The block's phase times the residual's turn t samples on.
@@ -317,12 +323,12 @@ void channelizer::state::run_block(std::vector<std::vector<float>> &result) {
                 float wr = br * sv[2 * t] - bi * sv[2 * t + 1];
                 float wi = br * sv[2 * t + 1] + bi * sv[2 * t];
                 float a = zv[2 * t], b = zv[2 * t + 1];
-                staged[2 * t] = a * wr - b * wi;
-                staged[2 * t + 1] = a * wi + b * wr;
+                to[2 * t] = a * wr - b * wi;
+                to[2 * t + 1] = a * wi + b * wr;
             }
         }
         ch.turn = (ch.turn + ch.block_turn) % size;
-        emit(c, staged.data(), valid, result[c]);
+        if (ch.soxr) emit(c, staged.data(), valid, result[c]);
     }
     ++blocks;
     std::memmove(in, in + hop, sizeof(fftwf_complex) * (n - hop));
