@@ -139,12 +139,18 @@ std::string without_utc(std::string line) {
     return end == std::string::npos ? line : line.erase(at, end + 1 - at);
 }
 
+// The events of calls and pages, one a line. The reports of a signal
+// acquired and lost, which come with every transmission, are left out
+// (SignalEventsOncePerTransmission checks them).
 std::vector<std::string> lines_of(const std::string &text) {
     std::vector<std::string> lines;
     size_t start = 0, nl;
     while ((nl = text.find('\n', start)) != std::string::npos) {
-        lines.push_back(without_utc(text.substr(start, nl - start)));
+        std::string line = text.substr(start, nl - start);
         start = nl + 1;
+        if (line.find("\"event\":\"signal\"") != std::string::npos || line.find("  signal  ") != std::string::npos)
+            continue;
+        lines.push_back(without_utc(line));
     }
     return lines;
 }
@@ -497,8 +503,11 @@ std::vector<pid_t> children_of(pid_t pid) {
 // Reads the program's output until it holds needle (or timeout).
 std::string read_until(running_program &p, const std::string &needle, int timeout_ms) {
     std::string out;
-    for (int waited = 0; out.find(needle) == std::string::npos && waited < timeout_ms; waited += 100)
-        out += read_output(p, 1, 100);
+    for (int waited = 0; out.find(needle) == std::string::npos && waited < timeout_ms;) {
+        std::string more = read_output(p, 1, 100);
+        if (more.empty()) waited += 100;  // only time without output counts
+        out += more;
+    }
     return out;
 }
 
@@ -789,7 +798,8 @@ std::string spread_run(const std::string &program, const std::vector<std::string
     program_result r = run_program(program, args, input, chunk, 60000);
     EXPECT_EQ(r.exit_code, 0) << r.err;
     std::string out;
-    for (const std::string &line : lines_of(r.out)) out += line + "\n";
+    for (size_t at = 0, nl; (nl = r.out.find('\n', at)) != std::string::npos; at = nl + 1)
+        out += without_utc(r.out.substr(at, nl - at)) + "\n";
     return out;
 }
 
@@ -863,6 +873,7 @@ TEST_F(ZelvaneTest, SameEventsAndTimesOnEveryRun) {
     std::ofstream(dir + "/in.f32", std::ios::binary) << input;
     const std::string first = spread_run(zelvane, {"-j", "-f", "f32", "-r", "48000", dir + "/in.f32"}, "", 0);
     ASSERT_EQ(lines_of(first).size(), 9u) << first;
+    EXPECT_NE(first.find("\"event\":\"signal\""), std::string::npos) << first;  // compared too
     for (size_t chunk : {size_t{1000}, size_t{4096}, size_t{77777}, size_t{0}})
         EXPECT_EQ(spread_run(zelvane, {"-j", "-f", "f32", "-r", "48000"}, input, chunk), first) << chunk;
 }

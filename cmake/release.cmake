@@ -8,7 +8,7 @@
 # with its program.
 set(zelvane_manual_programs
   quadslice duoslice tessavox orbavox pagewick voxloom speechsieve pulsesieve zeroglide
-  airmint pcmwav quadlock duolock zelvane)
+  airmint airmix pcmwav quadlock duolock zelvane)
 set(zelvane_man_pages)
 set(zelvane_man_sources)
 # Installed pages are compressed, as Debian policy asks (gzip -9n: best

@@ -58,6 +58,11 @@ struct event {
     std::string type;  // "group" or "direct"; empty when unknown
     long source = 0, target = 0;
     std::string alias;  // talker alias
+    // DMR service options and privacy, from words whose checks passed: an
+    // emergency call; an encrypted one with its algorithm and key (-1 when
+    // not told).
+    bool emergency = false, encrypted = false;
+    int algorithm = -1, key_id = -1;
 
     // System Fusion (call signs with trailing spaces removed)
     std::string mode, ysf_source, ysf_target, up, down, radio;

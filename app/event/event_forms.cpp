@@ -54,6 +54,20 @@ void dmr_keys(json_writer &w, const event &e) {
     if (!e.alias.empty()) text(w, "alias", e.alias);
 }
 
+// Keys of a DMR call that only some calls have, after the fixed ones.
+void dmr_flags(json_writer &w, const event &e) {
+    if (e.encrypted) {
+        key(w, "encrypted");
+        w.Bool(true);
+        if (e.algorithm >= 0) integer(w, "algorithm", e.algorithm);
+        if (e.key_id >= 0) integer(w, "key_id", e.key_id);
+    }
+    if (e.emergency) {
+        key(w, "emergency");
+        w.Bool(true);
+    }
+}
+
 void ysf_keys(json_writer &w, const event &e) {
     text(w, "mode", e.mode);
     text(w, "source", e.ysf_source);
@@ -115,6 +129,8 @@ std::string dmr_text(const event &e) {
     put(out, {" -> ", std::to_string(e.target)});
     put_name(out, e.target_name);
     if (!e.alias.empty()) put(out, {"  alias \"", printable(e.alias), "\""});
+    if (e.encrypted) out += "  encrypted";
+    if (e.emergency) out += "  emergency";
     return out;
 }
 
@@ -235,11 +251,15 @@ std::string event_json(const event &e) {
                 break;
         }
     }
+    if (e.protocol == event_protocol::dmr && (e.kind == event_kind::csbk || e.kind == event_kind::data))
+        integer(w, "slot", e.slot);
     if (e.has_position) {
         decimal(w, "lat", e.lat, 6);
         decimal(w, "lon", e.lon, 6);
     }
     if (e.kind == event_kind::call_end) decimal(w, "duration", e.duration, 3);
+    if (e.protocol == event_protocol::dmr && (e.kind == event_kind::call || e.kind == event_kind::call_end))
+        dmr_flags(w, e);
     if (e.frequency != 0) integer(w, "frequency", e.frequency);
     if (e.frequencies.size() > 1) {
         key(w, "frequencies");

@@ -34,6 +34,10 @@ bool dmr_call(const line_fields &fields, event &e) {
     e.target = number_or_zero(field_or(fields, "target"));
     e.alias = unescape_received(field_or(fields, "alias"));
     parse_position(fields, e);
+    e.encrypted = field_or(fields, "encrypted") == "1";
+    e.emergency = field_or(fields, "emergency") == "1";
+    if (e.encrypted && has_field(fields, "algorithm")) e.algorithm = static_cast<int>(number_or_zero(field_or(fields, "algorithm")));
+    if (e.encrypted && has_field(fields, "key_id")) e.key_id = static_cast<int>(number_or_zero(field_or(fields, "key_id")));
     return !e.type.empty() || e.source != 0 || e.target != 0;
 }
 
@@ -68,7 +72,9 @@ bool complete(const call_tracker &t) { return t.protocol == event_protocol::dmr 
 bool same_call(const event &a, const event &b) {
     return a.type == b.type && a.source == b.source && a.target == b.target && a.alias == b.alias && a.mode == b.mode &&
            a.ysf_source == b.ysf_source && a.ysf_target == b.ysf_target && a.up == b.up && a.down == b.down &&
-           a.radio == b.radio && a.has_position == b.has_position && a.lat == b.lat && a.lon == b.lon;
+           a.radio == b.radio && a.has_position == b.has_position && a.lat == b.lat && a.lon == b.lon &&
+           a.encrypted == b.encrypted && a.emergency == b.emergency && a.algorithm == b.algorithm &&
+           a.key_id == b.key_id;
 }
 
 // What a line left out stays known for the call: the decoders send a
@@ -90,6 +96,14 @@ void keep_known(event &call, const event &known) {
     keep(call.down, known.down);
     keep(call.type, known.type);
     if (call.source == 0) call.source = known.source;
+    if (known.encrypted && !call.encrypted) {
+        call.encrypted = true;
+        call.algorithm = known.algorithm;
+        call.key_id = known.key_id;
+    }
+    if (call.encrypted && call.algorithm < 0) call.algorithm = known.algorithm;
+    if (call.encrypted && call.key_id < 0) call.key_id = known.key_id;
+    call.emergency = call.emergency || known.emergency;
     if (call.target == 0) call.target = known.target;
 }
 

@@ -124,7 +124,7 @@ void compare(const std::string &dir, const std::vector<float> &signal, bool exac
         // The exact slicer has no inversion: the receiver negates its input.
         const std::vector<float> &in = exact && inverted ? negated(signal) : signal;
         const std::string flag = !exact && inverted ? " -i" : "";
-        chain_output dmr = through_pipes(dir, in, "'" + q + "'" + flag + " < \"$IN\" | '" TESSAVOX_PATH "' -f \"$META\"");
+        chain_output dmr = through_pipes(dir, in, "'" + q + "'" + flag + " < \"$IN\" | '" TESSAVOX_PATH "' --presence -f \"$META\"");
         expect_same("DMR lines" + suffix, dmr.meta, c.lines["dmr" + suffix]);
         expect_same("DMR voice" + suffix, dmr.out, c.units["dmr" + suffix]);
         chain_output ysf = through_pipes(dir, in, "'" + q + "'" + flag + " < \"$IN\" | '" ORBAVOX_PATH "' -f \"$META\"");

@@ -8,6 +8,7 @@
 
 #include "call_tracker.h"
 #include "decoders.h"
+#include "dmr_lines.h"
 #include "page_merge.h"
 #include "resampler.h"
 #include "speech_band.h"
@@ -42,6 +43,9 @@ struct tracked_call {
 
 struct voice_decoder {
     event_protocol protocol = event_protocol::dmr;
+    // The decoder that reports what the channel carries besides calls
+    // (CSBKs, data, presence): one per polarity, though speech runs one per slot.
+    bool reports_channel = false;
     dmr_decoder dmr;
     ysf_decoder ysf;
     std::vector<tracked_call> calls;  // DMR: one per slot it follows; System Fusion: one
@@ -82,8 +86,26 @@ struct decoder_ref {
 
 }  // namespace
 
+// What is known of the channel's DMR signal, from the presence lines of
+// either polarity, and the last CSBK of each slot (a control channel sends
+// the same many times a second: one event until it changes).
+struct dmr_presence {
+    bool present = false;
+    std::string source_type;  // "BS" or "MS"
+    long color_code = -1;
+    std::string carries[2];
+    long long data_failures = 0;
+    std::string last_csbk[2];
+    double last_csbk_time[2] = {-1e9, -1e9};
+};
+
+// A CSBK repeated after this long without one is reported again.
+constexpr double csbk_repeat_seconds = 5.0;
+
 struct receiver_state : decoder_reports {
     receiver_settings settings;
+    dmr_presence dmr;
+    bool ysf_present = false;
     uint64_t *next_call_id = nullptr;
     std::vector<receiver_item> *items = nullptr;
     std::string error;
@@ -158,6 +180,8 @@ void speak(receiver_state &r, voice_decoder &d, tracked_call &call, const std::v
 
 // Shows or suppresses one event of a tracker (see the header).
 void present(receiver_state &r, voice_path &v, voice_decoder &d, tracked_call &call, event e) {
+    // Encrypted speech is noise to a vocoder: none is made, and the event says so.
+    if (r.settings.speech && e.encrypted) add_text(e, "speech", "withheld: encrypted");
     if (e.kind == event_kind::call) {
         bool starts = false;
         if (!call.shown) {
@@ -245,6 +269,8 @@ void decode_bits(page_path &p, bool last) {
     feed_blocks(p.bits, last, [&](const uint8_t *bits, size_t count) { page_decoder_block(p.decoder, bits, count); });
 }
 
+void ysf_presence(receiver_state &r);
+
 // One block of the 48000/s stream through the four-level demodulators and
 // their decoders.
 void voice_block(receiver_state &r, const float *block, int32_t count, bool last) {
@@ -257,6 +283,7 @@ void voice_block(receiver_state &r, const float *block, int32_t count, bool last
             for (auto &d : v->decoders)
                 if (d->protocol == event_protocol::ysf) ysf_decoder_finish(d->ysf);
     }
+    if (r.settings.ysf) ysf_presence(r);
 }
 
 // Samples of one bit stream through its POCSAG demodulators and decoders,
@@ -324,6 +351,8 @@ bool add_voice_decoder(receiver_state &r, voice_path &v, event_protocol protocol
     const bool voice = r.settings.speech || r.settings.tap;
     bool ok = protocol == event_protocol::dmr ? dmr_decoder_init(d->dmr, &r, id, voice, slot_only)
                                               : ysf_decoder_init(d->ysf, &r, id, voice);
+    d->reports_channel = slot_only <= 0;
+    if (ok && protocol == event_protocol::dmr && d->reports_channel) d->dmr.state->report_presence = true;
     for (int slot = 0; slot < (protocol == event_protocol::dmr ? 2 : 1); ++slot) {
         if (slot_only >= 0 && slot != slot_only) continue;
         tracked_call call;
@@ -384,6 +413,171 @@ bool build(receiver_state &r) {
     return ok;
 }
 
+
+// An event of the channel's DMR signal (no call), stamped now.
+event dmr_event(const receiver_state &r, event_kind kind, int slot) {
+    event e;
+    e.protocol = event_protocol::dmr;
+    e.kind = kind;
+    e.time = r.now;
+    e.slot = slot + 1;
+    return e;
+}
+
+void signal_event(receiver_state &r, int slot) {
+    event e = dmr_event(r, event_kind::signal, slot);
+    e.slot = 0;
+    const dmr_presence &p = r.dmr;
+    add_text(e, "state", p.present ? "acquired" : "lost");
+    if (p.present) {
+        add_number(e, "color_code", p.color_code);
+        add_text(e, "source_type", p.source_type);
+        std::string slots = "{";
+        for (int k = 0; k < 2; ++k) {
+            if (k) slots += ",";
+            slots += "\"" + std::to_string(k + 1) + "\":\"" + (p.carries[k].empty() ? "unknown" : p.carries[k]) + "\"";
+        }
+        e.extra.push_back({"slots", event_field::form::raw, slots + "}"});
+        e.summary = std::string(p.source_type == "BS" ? "base station" : "mobile station") + ", colour code " +
+                    std::to_string(p.color_code);
+        for (int k = 0; k < 2; ++k)
+            if (!p.carries[k].empty()) e.summary += ", TS" + std::to_string(k + 1) + " " + p.carries[k];
+    } else {
+        e.summary = "lost";
+    }
+    add_number(e, "data_failures", p.data_failures);
+    r.emit(std::move(e));
+}
+
+// A presence line: the channel's signal acquired, changed or lost.
+void presence(receiver_state &r, const dmr_line &l) {
+    dmr_presence &p = r.dmr;
+    const std::string *kind = l.find("signal");
+    if (!kind || l.slot < 0 || l.slot > 1) return;
+    if (*kind == "none") {
+        p.carries[l.slot].clear();
+        if (p.present && p.carries[1 - l.slot].empty()) {
+            p.present = false;
+            signal_event(r, l.slot);
+        }
+        return;
+    }
+    const long cc = static_cast<long>(l.number("cc", -1));
+    const std::string *carries = l.find("carries");
+    const bool news = !p.present || p.source_type != *kind || p.color_code != cc;
+    p.present = true;
+    p.source_type = *kind;
+    p.color_code = cc;
+    if (carries) p.carries[l.slot] = *carries;
+    if (news) signal_event(r, l.slot);
+}
+
+void csbk(receiver_state &r, const dmr_line &l, std::string_view text) {
+    if (l.slot < 0 || l.slot > 1) return;
+    // The same CSBK again, soon: the control channel repeating itself.
+    std::string body(text.substr(text.find(';', text.find("slot:")) + 1));
+    const bool same = body == r.dmr.last_csbk[l.slot] && r.now - r.dmr.last_csbk_time[l.slot] < csbk_repeat_seconds;
+    r.dmr.last_csbk[l.slot] = body;
+    r.dmr.last_csbk_time[l.slot] = r.now;
+    if (same) return;
+    event e = dmr_event(r, event_kind::csbk, l.slot);
+    add_number(e, "opcode", l.number("csbk"));
+    add_number(e, "fid", l.number("fid"));
+    const std::string *name = l.find("name");
+    if (name) add_text(e, "name", *name);
+    e.summary = name ? *name : "opcode " + std::to_string(l.number("csbk")) + " of feature set " +
+                                    std::to_string(l.number("fid"));
+    if (l.find("source")) {
+        e.source = static_cast<long>(l.number("source"));
+        e.target = static_cast<long>(l.number("target"));
+        add_number(e, "source", e.source);
+        add_number(e, "target", e.target);
+        e.summary += " " + std::to_string(e.source) + " -> " + std::to_string(e.target);
+    }
+    if (const std::string *data = l.find("data")) add_text(e, "data", *data);
+    r.emit(std::move(e));
+}
+
+void data_message(receiver_state &r, const dmr_line &l) {
+    event e = dmr_event(r, event_kind::data, l.slot < 0 ? 0 : l.slot);
+    const std::string format = l.find("data") ? *l.find("data") : "";
+    e.source = static_cast<long>(l.number("source"));
+    e.target = static_cast<long>(l.number("target"));
+    e.type = l.number("group") ? "group" : "direct";
+    add_text(e, "format", format);
+    add_number(e, "source", e.source);
+    add_number(e, "target", e.target);
+    add_flag(e, "group", l.number("group") != 0);
+    add_number(e, "sap", l.number("sap"));
+    if (l.find("bytes")) add_number(e, "bytes", l.number("bytes"));
+    for (const char *k : {"payload", "ip_source", "ip_target"})
+        if (const std::string *v = l.find(k)) add_text(e, k, *v);
+    for (const char *k : {"udp_source", "udp_target", "class", "type", "status", "udt_format", "udt_opcode"})
+        if (l.find(k)) add_number(e, k, l.number(k));
+    if (l.find("truncated")) add_flag(e, "truncated", true);
+    e.summary = format + " " + std::to_string(e.source) + " -> " + std::to_string(e.target);
+    if (const std::string *t = l.find("text")) {
+        add_text(e, "text", *t);
+        e.summary += "  text: " + *t;
+    }
+    const std::string *lat = l.find("lat"), *lon = l.find("lon");
+    if (lat && lon) {
+        char *end_lat = nullptr, *end_lon = nullptr;
+        double la = std::strtod(lat->c_str(), &end_lat), lo = std::strtod(lon->c_str(), &end_lon);
+        if (*end_lat == 0 && *end_lon == 0 && la >= -90 && la <= 90 && lo >= -180 && lo <= 180) {
+            e.has_position = true;
+            e.lat = la;
+            e.lon = lo;
+        }
+    }
+    if (l.find("bytes") && !l.find("text") && !e.has_position) e.summary += "  " + std::to_string(l.number("bytes")) + " bytes";
+    r.emit(std::move(e));
+}
+
+// A DMR metadata line by its kind: the state of a slot goes to the call
+// tracking, the rest becomes the channel's own events.
+void dmr_report(receiver_state &r, voice_path &v, voice_decoder &d, std::string_view text) {
+    dmr_line l = read_dmr_line(text);
+    if (l.kind == dmr_line_kind::slot_state) {
+        track(r, v, d, text);
+        return;
+    }
+    if (!d.reports_channel) return;
+    switch (l.kind) {
+        case dmr_line_kind::csbk:
+            csbk(r, l, text);
+            break;
+        case dmr_line_kind::data_message:
+            data_message(r, l);
+            break;
+        case dmr_line_kind::data_dropped:
+            r.dmr.data_failures = std::max(r.dmr.data_failures, l.number("failures"));
+            break;
+        case dmr_line_kind::presence:
+            presence(r, l);
+            break;
+        default:
+            break;
+    }
+}
+
+// System Fusion has no presence lines: its decoder's sync is the signal.
+void ysf_presence(receiver_state &r) {
+    bool synced = false;
+    for (const auto &v : r.voices)
+        for (const auto &d : v->decoders)
+            if (d->protocol == event_protocol::ysf && d->ysf.state->synced) synced = true;
+    if (synced == r.ysf_present) return;
+    r.ysf_present = synced;
+    event e;
+    e.protocol = event_protocol::ysf;
+    e.kind = event_kind::signal;
+    e.time = r.now;
+    add_text(e, "state", synced ? "acquired" : "lost");
+    e.summary = synced ? "acquired" : "lost";
+    r.emit(std::move(e));
+}
+
 }  // namespace
 
 void receiver_state::line(int decoder, const char *text, size_t size) {
@@ -392,6 +586,10 @@ void receiver_state::line(int decoder, const char *text, size_t size) {
     if (settings.tap) settings.tap->line(ref.name, line);
     if (ref.page) {
         if (auto page = parse_page_line(line, ref.page->baud, now)) emit(std::move(*page));
+        return;
+    }
+    if (ref.decoder->protocol == event_protocol::dmr) {
+        dmr_report(*this, *ref.voice, *ref.decoder, line);
         return;
     }
     track(*this, *ref.voice, *ref.decoder, line);
@@ -404,6 +602,10 @@ void receiver_state::voice(int decoder, const uint8_t *unit, size_t size) {
     voice_decoder &d = *ref.decoder;
     // A decoder with speech follows one slot (DMR) or the channel: its one tracker.
     tracked_call &call = d.calls.front();
+    if (call.tracker.active && call.tracker.current.encrypted) {
+        call.speech.pending.clear();
+        return;
+    }
     std::vector<uint8_t> bytes(unit, unit + size);
     if (call.shown) {
         speak(*this, d, call, bytes);

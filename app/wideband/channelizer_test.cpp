@@ -340,7 +340,6 @@ std::vector<std::string> events_of(const std::vector<float> &audio) {
             line.erase(t, end - t + (line[end] == ',' && key[0] == '"' ? 1 : 0));
         }
         lines.push_back(line);
-        start = end + 1;
     }
     return lines;
 }
