@@ -31,7 +31,7 @@ class raw_source final : public sample_source {
         const size_t size = raw_frame_bytes(format_);
         const size_t want = max_frames * size;
         buffer_.resize(want + size);
-        std::memcpy(buffer_.data(), partial_.data(), partial_.size());
+        if (!partial_.empty()) std::memcpy(buffer_.data(), partial_.data(), partial_.size());
         size_t have = partial_.size();
         bool first = true;
         while (have < want) {
