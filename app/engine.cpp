@@ -146,9 +146,12 @@ struct engine {
         for (auto &out : channel_iq) out.clear();
         band.process(frames, count, channel_iq);
         if (last) band.finish(channel_iq);
+        // The band's floor from the channels that have a floor of their own
+        // (none has before its first detector frame).
         std::vector<double> floors;
-        for (const auto &c : channels) floors.push_back(c->activity().floor_db());
-        const double floor = band_floor_db(floors);
+        for (const auto &c : channels)
+            if (c->activity().floor_db() > -299) floors.push_back(c->activity().floor_db());
+        const double floor = floors.empty() ? NAN : band_floor_db(floors);
         for (size_t k = 0; k < channels.size(); ++k) {
             channels[k]->activity().set_band_floor(floor);
             channels[k]->process(channel_iq[k].data(), channel_iq[k].size() / 2);
