@@ -3,6 +3,7 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <ctime>
@@ -173,11 +174,34 @@ struct engine {
         }
     }
 
+    // A page heard on several channels within a second (a simulcast
+    // network) is one event naming them all: the copies decided already,
+    // released with it or still held, lend it their frequencies (and are
+    // then merged away as copies).
+    void gather_simulcast(event &page, const std::vector<receiver_item> &ready, size_t from) {
+        auto take = [&](const receiver_item &other) {
+            const event &o = other.report;
+            if (other.is_speech || o.kind != event_kind::page || o.time - page.time > page_merge_seconds ||
+                o.address != page.address || o.function != page.function || o.message != page.message ||
+                o.frequency == 0)
+                return;
+            if (page.frequencies.empty()) page.frequencies.push_back(page.frequency);
+            if (std::find(page.frequencies.begin(), page.frequencies.end(), o.frequency) == page.frequencies.end())
+                page.frequencies.push_back(o.frequency);
+        };
+        for (size_t k = from; k < ready.size(); ++k) take(ready[k]);
+        for (const receiver_item &held : order.held) take(held);
+    }
+
     void release(double until) {
         order_take(order, items);
         std::vector<receiver_item> ready;
         order_release(order, until, ready);
-        for (receiver_item &item : ready) deliver(item);
+        for (size_t k = 0; k < ready.size(); ++k) {
+            if (!ready[k].is_speech && ready[k].report.kind == event_kind::page && ready[k].report.frequency != 0)
+                gather_simulcast(ready[k].report, ready, k + 1);
+            deliver(ready[k]);
+        }
         for (auto &s : sinks)
             if (failure.empty() && s->failed(failure)) break;
         if (lines && line_sink_reader_gone(*lines)) output_over = true;
@@ -233,6 +257,8 @@ bool make_sinks(engine &g, std::string &error) {
 // Frames read a pass: a file in blocks of 4096, a live stream everything it
 // has, up to a tenth of a second (a wideband capture of megabytes a second
 // keeps up).
+constexpr double simulcast_hold_seconds = 0.5;
+
 size_t frames_per_pass(const source_info &info) {
     if (!info.live && info.rate <= 200000) return 4096;
     return std::max<size_t>(4096, static_cast<size_t>(info.rate / 10));
@@ -307,7 +333,9 @@ int run_engine(const zelvane_options &options, const volatile std::sig_atomic_t 
             ended = true;
             break;
         }
-        g.release(g.horizon());
+        // A wideband input holds its events half a second more, so that the
+        // copies of a simulcast page on other channels are there to join it.
+        g.release(g.channel ? g.horizon() : g.horizon() - simulcast_hold_seconds);
         progress_update(g.progress, g.frames_read);
     }
     // A stop asked for while the input was ending is a stop all the same.

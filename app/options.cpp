@@ -69,7 +69,8 @@ const char zelvane_usage[] =
     "     --start-time TIME    wall-clock time of a file's start (ISO 8601, UTC:\n"
     "                          2026-12-11T10:00:00Z): events get their UTC time\n"
     "     --dedup SECONDS      the same page again within SECONDS is one event\n"
-    "                          (default 1)\n";
+    "                          (default 10; 0 or 1: only the copies of one\n"
+    "                          transmission are merged)\n";
 
 bool is_iq(input_format format) {
     return format == input_format::cu8 || format == input_format::cs16 || format == input_format::cf32;

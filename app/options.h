@@ -50,7 +50,7 @@ struct zelvane_options {
     // --start-time: the wall-clock time of the input's first sample, in
     // milliseconds since 1970 (UTC); -1 when not given.
     long long start_ms = -1;
-    double dedup_seconds = 1.0;  // --dedup: the same page again within this is a repeat
+    double dedup_seconds = 10.0;  // --dedup: the same page again within this is a repeat
     bool help = false, version = false;
 };
 

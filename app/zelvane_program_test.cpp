@@ -358,11 +358,15 @@ TEST_F(ZelvaneTest, RepeatedPageWithinASecondIsOneEvent) {
     std::vector<float> s = airmint({"-p", "pocsag", "--page", "55:Same", "--page", "55:Same", "--page", "56:Other"});
     append(s, silence(1.5));
     append(s, airmint({"-p", "pocsag", "--page", "55:Same"}));
-    program_result r = run_program(zelvane, {"-j", "-f", "f32", "-r", "48000"}, as_bytes(s));
+    // With --dedup 1 only the copies of one transmission merge; by default
+    // (10 s) the page sent again is one event too.
+    program_result r = run_program(zelvane, {"-j", "--dedup", "1", "-f", "f32", "-r", "48000"}, as_bytes(s));
     auto same = events_with(r.out, {"\"address\":55,", "\"message\":\"Same\""});
     ASSERT_EQ(same.size(), 2u) << r.out;  // twice in the first transmission, once in the second
     EXPECT_GT(json_number(same[1], "time") - json_number(same[0], "time"), 1.0);
     EXPECT_EQ(events_with(r.out, {"\"address\":56,", "\"message\":\"Other\""}).size(), 1u) << r.out;
+    program_result merged = run_program(zelvane, {"-j", "-f", "f32", "-r", "48000"}, as_bytes(s));
+    EXPECT_EQ(events_with(merged.out, {"\"address\":55,", "\"message\":\"Same\""}).size(), 1u) << merged.out;
 
     // A tone page carries no text: it is a page with its function and an
     // empty message, merged like any other.
@@ -1008,4 +1012,159 @@ TEST_F(ZelvaneTest, RawFilesFlacPipesAndWaitingFifos) {
     program_result r = finish_program(p, 10000);
     EXPECT_EQ(r.exit_code, 130) << r.err;
     EXPECT_EQ(r.err, "");
+}
+
+namespace {
+
+// A wideband capture that airmix makes: 2.4 MS/s cu8 centred half-way
+// between two channels of the 12.5 kHz raster.
+constexpr long long band_centre = 439206250;
+
+std::string airmix_capture(const std::vector<std::string> &args) {
+    std::vector<std::string> all = {"-r", "2400000", "--noise", "-60"};
+    all.insert(all.end(), args.begin(), args.end());
+    program_result r = run_program(AIRMIX_PATH, all, "");
+    EXPECT_EQ(r.exit_code, 0) << r.err;
+    return r.out;
+}
+
+std::string offset_of(long long hz) { return std::to_string(hz - band_centre); }
+
+}  // namespace
+
+// Every channel of a band at once: each transmission once, on its own
+// frequency, near the middle and the edges of the usable band, in either
+// polarity; a page of a simulcast network on two channels is one event
+// naming both; a DMR call 20 dB stronger next door gives its neighbour
+// nothing, and a weaker call beside it still decodes.
+TEST_F(ZelvaneTest, EveryChannelOfABand) {
+    const long long dmr = 439312500, ysf = 438262500, weak = 440150000, strong = 440137500, low = 439012500,
+                    high = 440112500;
+    std::string capture = airmix_capture({
+        "--airmint", offset_of(dmr) + ",-30,0.3,-p dmr --source 2001 --target 9 --superframes 3",
+        "--airmint", offset_of(ysf) + ",-30,0.5,-p ysf --source N0CALL --invert",  // near the lower edge
+        "--airmint", offset_of(weak) + ",-40,0.4,-p dmr --source 3003 --target 7 --superframes 3",
+        "--airmint", offset_of(strong) + ",-20,0.35,-p dmr --source 4004 --target 8 --superframes 4 --invert",
+        // A 12.5 kHz channel's deviation (a 25 kHz network's 4.5 kHz reaches
+        // into the channels beside it).
+        "--deviation", "2500",
+        "--airmint", offset_of(low) + ",-30,0.4,-p pocsag --page '1234567:Fire at the mast'",
+        "--airmint", offset_of(high) + ",-30,0.4,-p pocsag --page '1234567:Fire at the mast'",
+    });
+    std::ofstream(dir + "/band.cu8", std::ios::binary) << capture;
+    program_result r =
+        run_program(zelvane, {"-j", "-f", "cu8", "-r", "2400000", "--center", "439.20625M", dir + "/band.cu8"}, "");
+    ASSERT_EQ(r.exit_code, 0) << r.err;
+    auto on = [&](long long hz, const std::vector<std::string> &parts) {
+        std::vector<std::string> all = parts;
+        all.push_back("\"frequency\":" + std::to_string(hz));
+        return events_with(r.out, all);
+    };
+    EXPECT_EQ(on(dmr, {"\"event\":\"call\"", "\"source\":2001,\"target\":9"}).size(), 1u) << r.out;
+    EXPECT_EQ(on(dmr, {"\"event\":\"call-end\"", "\"source\":2001"}).size(), 1u) << r.out;
+    EXPECT_GE(on(ysf, {"\"event\":\"call\"", "\"source\":\"N0CALL\""}).size(), 1u) << r.out;
+    EXPECT_EQ(on(weak, {"\"event\":\"call\"", "\"source\":3003,\"target\":7"}).size(), 1u) << r.out;
+    EXPECT_EQ(on(strong, {"\"event\":\"call\"", "\"source\":4004,\"target\":8"}).size(), 1u) << r.out;
+    auto pages = events_with(r.out, {"\"event\":\"page\"", "\"message\":\"Fire at the mast\""});
+    ASSERT_EQ(pages.size(), 1u) << r.out;
+    EXPECT_NE(pages[0].find("\"frequencies\":[" + std::to_string(low) + "," + std::to_string(high) + "]"),
+              std::string::npos)
+        << pages[0];
+    // Nothing on any other channel: no ghost of the strong call on its neighbours.
+    for (const std::string &line : lines_of(r.out)) {
+        bool known = false;
+        for (long long hz : {dmr, ysf, weak, strong, low, high})
+            known = known || line.find("\"frequency\":" + std::to_string(hz)) != std::string::npos;
+        EXPECT_TRUE(known) << line;
+    }
+    // The readable line shows the frequency after the time.
+    program_result text =
+        run_program(zelvane, {"-f", "cu8", "-r", "2400000", "--center", "439206250", dir + "/band.cu8"}, "");
+    EXPECT_NE(text.out.find("  439.3125  DMR slot 1  call  group 2001 -> 9"), std::string::npos) << text.out;
+
+    // The same events read from a pipe in uneven pieces.
+    program_result piped = run_program(zelvane, {"-j", "-f", "cu8", "-r", "2400000", "--center", "439.20625M"},
+                                       capture, 77777);
+    EXPECT_EQ(lines_of(piped.out), lines_of(r.out));
+}
+
+// The channels of a band as the user names them: a list, a raster, a
+// channel outside the usable band, a rate or format that does not fit.
+TEST_F(ZelvaneTest, BandChannelsAreChecked) {
+    const struct {
+        std::vector<std::string> args;
+        const char *says;
+    } cases[] = {
+        {{"-f", "cu8", "-r", "2400000", "--center", "439.2M", "--channels", "440.5M"}, "outside the usable band"},
+        {{"-f", "cu8", "-r", "2400000", "--center", "439.2M", "--channels", "439.1M,,439.3M"}, ""},
+        {{"-f", "cu8", "-r", "2400000", "--center", "439.2M", "--channels", "4x9M"}, ""},
+        {{"-f", "s16", "-r", "2400000", "--center", "439.2M"}, "IQ"},
+        {{"-f", "cu8", "-r", "96000", "--center", "439.2M"}, "240000"},
+        {{"--center", "439.2M"}, "IQ"},
+        {{"-f", "cu8", "-r", "2400000", "--channels", "439.1M"}, "--center"},
+        {{"-f", "cu8", "-r", "2400000", "--center", "-5"}, ""},
+    };
+    for (const auto &c : cases) {
+        std::string shown;
+        for (const auto &a : c.args) shown += a + " ";
+        SCOPED_TRACE(shown);
+        program_result r = run_program(zelvane, c.args, "", 0, 20000);
+        EXPECT_EQ(r.exit_code, 2);
+        EXPECT_EQ(r.out, "");
+        EXPECT_EQ(lines_of(r.err).size(), 1u) << r.err;
+        EXPECT_NE(r.err.find(c.says), std::string::npos) << r.err;
+    }
+}
+
+// What a DMR channel carries besides calls, through the front door: a CSBK
+// repeated is one event, an encrypted emergency call says so and gives no
+// speech, a text message and a location arrive as data; noise gives none of
+// them.
+TEST_F(ZelvaneTest, DmrSignalControlAndData) {
+    std::vector<float> s = silence(0.2);
+    append(s, airmint({"--csbk", "4", "--no-voice", "--source", "2001", "--target", "9"}));
+    append(s, airmint({"--csbk", "4", "--no-voice", "--source", "2001", "--target", "9"}));
+    append(s, airmint({"--source", "2001", "--target", "9", "--emergency", "--privacy", "1:5", "--superframes", "4"}));
+    append(s, airmint({"--no-voice", "--text", "Meet at the mast", "--source", "1001", "--target", "2002"}));
+    append(s, airmint({"--no-voice", "--location", "48.1,11.5", "--data-rate", "three-quarter", "--source", "1002",
+                       "--target", "9", "--snr", "15"}));
+    append(s, silence(0.5));
+    program_result r =
+        run_program(zelvane, {"-j", "-a", dir + "/speech", "-f", "f32", "-r", "48000"}, as_bytes(s));
+    ASSERT_EQ(r.exit_code, 0) << r.err;
+    EXPECT_EQ(events_with(r.out, {"\"event\":\"csbk\"", "\"name\":\"UU_V_Req\",\"source\":2001,\"target\":9"}).size(),
+              1u)
+        << r.out;
+    auto calls = events_with(r.out, {"\"event\":\"call-end\"", "\"source\":2001"});
+    ASSERT_EQ(calls.size(), 1u) << r.out;
+    EXPECT_NE(calls[0].find("\"encrypted\":true,\"algorithm\":1,\"key_id\":5,\"emergency\":true"), std::string::npos)
+        << calls[0];
+    EXPECT_NE(calls[0].find("\"speech\":\"withheld: encrypted\""), std::string::npos) << calls[0];
+    EXPECT_TRUE(files_in(dir + "/speech").empty());
+    EXPECT_EQ(events_with(r.out, {"\"event\":\"data\"", "\"text\":\"Meet at the mast\"", "\"source\":1001"}).size(),
+              1u)
+        << r.out;
+    auto located = events_with(r.out, {"\"event\":\"data\"", "\"source\":1002", "\"lat\":48.1"});
+    ASSERT_EQ(located.size(), 1u) << r.out;
+    EXPECT_NEAR(json_number(located[0], "lon"), 11.5, 1e-4);
+    // The signal's reports (which lines_of leaves out): acquired once with
+    // its colour code, lost once.
+    EXPECT_NE(r.out.find("\"event\":\"signal\""), std::string::npos);
+    size_t acquired = 0, lost = 0;
+    for (size_t at = 0; (at = r.out.find("\"event\":\"signal\"", at)) != std::string::npos; ++at) {
+        std::string line = r.out.substr(at, r.out.find('\n', at) - at);
+        acquired += line.find("\"state\":\"acquired\",\"color_code\":1,\"source_type\":\"BS\"") != std::string::npos;
+        lost += line.find("\"state\":\"lost\"") != std::string::npos;
+    }
+    EXPECT_EQ(acquired, 1u) << r.out;
+    EXPECT_EQ(lost, 1u) << r.out;
+
+    // Noise, and the same transmissions inverted (the wrong polarity's
+    // decoder sees them as noise too): no CSBK, data, flag or signal made up.
+    std::mt19937 random(5);
+    std::normal_distribution<float> noise(0.0f, 0.4f);
+    std::vector<float> n(48000 * 30);
+    for (float &v : n) v = noise(random);
+    program_result quiet = run_program(zelvane, {"-j", "-p", "dmr", "-f", "f32", "-r", "48000"}, as_bytes(n));
+    EXPECT_EQ(quiet.out, "");
 }

@@ -89,8 +89,16 @@ struct decoder_ref {
 // What is known of the channel's DMR signal, from the presence lines of
 // either polarity, and the last CSBK of each slot (a control channel sends
 // the same many times a second: one event until it changes).
+struct presence_candidate {
+    std::string type;
+    long cc = -1;
+    int count = 0;  // lines running that agreed on it
+};
+
 struct dmr_presence {
     bool present = false;
+    const voice_path *owner = nullptr;  // the polarity whose decoder found the signal
+    presence_candidate candidates[2];   // per polarity: normal, inverted
     std::string source_type;  // "BS" or "MS"
     long color_code = -1;
     std::string carries[2];
@@ -449,27 +457,44 @@ void signal_event(receiver_state &r, int slot) {
     r.emit(std::move(e));
 }
 
-// A presence line: the channel's signal acquired, changed or lost.
-void presence(receiver_state &r, const dmr_line &l) {
+// A presence line: the channel's signal acquired, changed or lost. Noise
+// passes a checked word now and then, and the decoder of the wrong polarity
+// sees noise: a new signal (or a new colour code) counts once three lines of
+// one polarity's decoder running agree on it, and while a signal is present
+// only the polarity that found it speaks for it.
+void presence(receiver_state &r, const voice_path &v, const dmr_line &l) {
+    constexpr int lines_to_agree = 3;
     dmr_presence &p = r.dmr;
     const std::string *kind = l.find("signal");
     if (!kind || l.slot < 0 || l.slot > 1) return;
+    if (p.present && p.owner != &v) return;
+    presence_candidate &c = p.candidates[v.inverted ? 1 : 0];
     if (*kind == "none") {
+        c = presence_candidate{};
         p.carries[l.slot].clear();
         if (p.present && p.carries[1 - l.slot].empty()) {
             p.present = false;
+            p.owner = nullptr;
             signal_event(r, l.slot);
         }
         return;
     }
     const long cc = static_cast<long>(l.number("cc", -1));
     const std::string *carries = l.find("carries");
-    const bool news = !p.present || p.source_type != *kind || p.color_code != cc;
+    if (carries) p.carries[l.slot] = *carries;
+    if (p.present && p.source_type == *kind && p.color_code == cc) return;
+    if (c.type != *kind || c.cc != cc) {
+        c.type = *kind;
+        c.cc = cc;
+        c.count = 0;
+    }
+    if (++c.count < lines_to_agree) return;
     p.present = true;
+    p.owner = &v;
     p.source_type = *kind;
     p.color_code = cc;
-    if (carries) p.carries[l.slot] = *carries;
-    if (news) signal_event(r, l.slot);
+    c = presence_candidate{};
+    signal_event(r, l.slot);
 }
 
 void csbk(receiver_state &r, const dmr_line &l, std::string_view text) {
@@ -554,7 +579,7 @@ void dmr_report(receiver_state &r, voice_path &v, voice_decoder &d, std::string_
             r.dmr.data_failures = std::max(r.dmr.data_failures, l.number("failures"));
             break;
         case dmr_line_kind::presence:
-            presence(r, l);
+            presence(r, v, l);
             break;
         default:
             break;
