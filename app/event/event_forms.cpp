@@ -295,7 +295,12 @@ std::string event_text(const event &e) {
         put(out, {"  ", event_kind_name(e.kind)});
         if (!e.summary.empty()) put(out, {"  ", printable(e.summary)});
     }
-    if (e.has_position) out += "  at " + fixed(e.lat, 6) + "," + fixed(e.lon, 6);
-    if (e.kind == event_kind::call_end) out += "  (" + fixed(e.duration, 1) + " s)";
+    if (e.has_position) put(out, {"  at ", fixed(e.lat, 6), ",", fixed(e.lon, 6)});
+    if (e.frequencies.size() > 1) {
+        out += "  (heard on";
+        for (int64_t f : e.frequencies) put(out, {" ", megahertz(f)});
+        out += ")";
+    }
+    if (e.kind == event_kind::call_end) put(out, {"  (", fixed(e.duration, 1), " s)"});
     return out + "\n";
 }
