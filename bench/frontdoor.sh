@@ -12,3 +12,4 @@ run wideband_bench "$bin" 20
 run names_bench 300000
 run sink_bench 20000 50
 run audio_sink_bench 200
+run noise_bench "$bin" 60

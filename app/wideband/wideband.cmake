@@ -16,7 +16,7 @@ zelvane_test(activity_test SOURCES ${CMAKE_CURRENT_LIST_DIR}/activity_test.cpp L
 # The channelizer against the narrowband path (zelvane_app's resampler and
 # discriminator, zelvane's decoding) on airmint's transmissions.
 zelvane_test(channelizer_test SOURCES ${CMAKE_CURRENT_LIST_DIR}/channelizer_test.cpp
-  LIBS zelvane_wideband zelvane_app PROGRAMS airmint airmix zelvane)
+  LIBS zelvane_wideband zelvane_app zelvane_vocoder PROGRAMS airmint airmix zelvane)
 # The channelizer's inner loops (the weighing of bins, the turning of each
 # block) are plain float loops that vectorize at -O3.
 set_source_files_properties(${CMAKE_CURRENT_LIST_DIR}/channelizer.cpp PROPERTIES COMPILE_OPTIONS -O3)
