@@ -53,6 +53,15 @@ struct call_checks {
                 if (e.address < 0 || e.address > 2097151) fuzz_fail("a page address out of range");
                 continue;
             }
+            // The channel's own reports: its signal, CSBKs, data messages.
+            if (e.kind == event_kind::signal || e.kind == event_kind::csbk || e.kind == event_kind::data) {
+                if (e.call_id != 0) fuzz_fail("a channel report with a call number");
+                if (e.kind != event_kind::signal && (e.slot < 1 || e.slot > 2)) fuzz_fail("a report of no timeslot");
+                if (e.kind == event_kind::signal && e.protocol == event_protocol::ysf && !e.extra.empty() &&
+                    e.extra[0].key != "state")
+                    fuzz_fail("a signal report without its state");
+                continue;
+            }
             const int stream = e.protocol == event_protocol::dmr ? e.slot : 0;
             if (e.protocol == event_protocol::dmr && e.slot != 1 && e.slot != 2) fuzz_fail("a DMR slot not 1 or 2");
             if (e.call_id == 0) fuzz_fail("a call's event without its call number");
