@@ -7,6 +7,7 @@
 //
 // Usage: noise_bench BIN_DIR [MINUTES]   (default 60)
 
+#include <fcntl.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -40,7 +41,9 @@ int main(int argc, char **argv) {
     const std::string bin = argv[1];
     const double minutes = argc > 2 ? std::atof(argv[2]) : 60;
     int in[2], out[2];
-    if (pipe(in) != 0 || pipe(out) != 0) return 1;
+    // Close-on-exec: zelvane must hold no end of its input but its own, or
+    // it would never see the input end.
+    if (pipe2(in, O_CLOEXEC) != 0 || pipe2(out, O_CLOEXEC) != 0) return 1;
     const double before = children_cpu_seconds();
     pid_t pid = spawn_process({bin + "/zelvane", "-j", "-f", "f32", "-r", "48000"}, in[0], out[1], -1);
     close(in[0]);
