@@ -18,7 +18,7 @@
 
 const char airmix_usage[] =
     "airmix version %s\n\n"
-    "Usage: airmix -r RATE [options] --signal SPEC... > capture\n\n"
+    "Usage: airmix -r RATE [options] --signal TRANSMISSION... > capture\n\n"
     "Mixes narrowband transmissions (airmint's baseband: 32-bit float at 48000\n"
     "samples/s) onto chosen offsets of one wideband IQ capture, each FM-modulated,\n"
     "adds noise, and writes the capture to standard output.\n\n"
@@ -27,11 +27,13 @@ const char airmix_usage[] =
     " -v, --version            print version and exit\n"
     " -r, --rate N             capture rate, samples/s: 240000 to 20000000 (required)\n"
     " -f, --format F           cu8 (default, as an RTL dongle), cs16 or cf32\n"
-    "     --signal SPEC        a transmission: OFFSET,LEVEL,START,FILE with FILE airmint's\n"
+    "     --signal OFFSET,LEVEL,START,FILE\n"
+    "                          a transmission from FILE, airmint's\n"
     "                          baseband; OFFSET in Hz from the centre (k or M allowed,\n"
     "                          negative below it), LEVEL the carrier's power in dBFS,\n"
     "                          START in seconds from the capture's start\n"
-    "     --airmint SPEC       a transmission airmint makes: OFFSET,LEVEL,START,ARGS with\n"
+    "     --airmint OFFSET,LEVEL,START,ARGS\n"
+    "                          a transmission airmint makes, with\n"
     "                          ARGS airmint's options separated by spaces, quoted as\n"
     "                          in a shell (\"-p pocsag --page '1234567:Hello there'\")\n"
     "     --deviation HZ       FM deviation per unit of baseband for the transmissions\n"
@@ -84,19 +86,19 @@ bool parse_number(const std::string &text, double &value, bool suffix = false) {
 }
 
 // Splits OFFSET,LEVEL,START,REST.
-bool parse_spec(const std::string &spec, airmix_signal &s, std::string &rest, std::string &error) {
+bool parse_transmission(const std::string &text, airmix_signal &s, std::string &rest, std::string &error) {
     std::string field[3];
     size_t at = 0;
     for (int k = 0; k < 3; ++k) {
-        size_t comma = spec.find(',', at);
+        size_t comma = text.find(',', at);
         if (comma == std::string::npos) {
-            error = "a transmission wants OFFSET,LEVEL,START,FILE (or ,ARGS): '" + spec + "'";
+            error = "a transmission wants OFFSET,LEVEL,START,FILE (or ,ARGS): '" + text + "'";
             return false;
         }
-        field[k] = spec.substr(at, comma - at);
+        field[k] = text.substr(at, comma - at);
         at = comma + 1;
     }
-    rest = spec.substr(at);
+    rest = text.substr(at);
     if (!parse_number(field[0], s.offset_hz, true)) {
         error = "bad offset '" + field[0] + "' (Hz, k or M allowed: -250k)";
         return false;
@@ -316,7 +318,7 @@ bool airmix_parse(int argc, char **argv, airmix_settings &settings, std::string 
             case opt_signal:
             case opt_airmint: {
                 pending p;
-                if (!parse_spec(arg, p.signal, p.source, error)) return false;
+                if (!parse_transmission(arg, p.signal, p.source, error)) return false;
                 p.signal.deviation_hz = deviation;
                 p.airmint = letter == opt_airmint;
                 wanted.push_back(p);

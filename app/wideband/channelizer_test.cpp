@@ -420,11 +420,11 @@ TEST(Channelizer, MixedCaptureEveryChannelAsItsNarrowbandSignal) {
                 : std::vector<std::pair<long long, transmission>>{{low_edge, dmr}, {middle, ysf}, {high_edge, pocsag}};
         std::vector<std::string> args = {"-r", "2400000", "-f", "cu8", "--noise", "-60", "--seconds", "2.6"};
         auto add = [&](long long hz, const transmission &t, double level) {
-            std::string spec =
+            std::string words =
                 std::to_string(hz - center) + "," + std::to_string(level) + "," + std::to_string(t.start) + ",";
-            for (const std::string &w : t.airmint) spec += w + " ";
-            if (invert) spec += "--invert";
-            args.insert(args.end(), {"--deviation", std::to_string(t.deviation), "--airmint", spec});
+            for (const std::string &w : t.airmint) words += w + " ";
+            if (invert) words += "--invert";
+            args.insert(args.end(), {"--deviation", std::to_string(t.deviation), "--airmint", words});
         };
         for (const auto &[hz, t] : plan) add(hz, t, -25);
         add(middle + 12500, strong, -5);
