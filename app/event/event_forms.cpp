@@ -223,9 +223,15 @@ const event_field *find_extra(const event &e, const std::string &key) {
 }
 
 std::string megahertz(long long hz) {
-    std::string out = fixed(static_cast<double>(hz) / 1e6, 6);
-    while (out.size() > 2 && out.back() == '0' && out[out.size() - 5] != '.') out.pop_back();
-    return out;
+    // Whole numbers only: a frequency is an integer of hertz.
+    const bool negative = hz < 0;
+    const unsigned long long v =
+        negative ? 0ULL - static_cast<unsigned long long>(hz) : static_cast<unsigned long long>(hz);
+    char digits[8];
+    std::snprintf(digits, sizeof digits, "%06llu", v % 1000000);
+    std::string fraction(digits);
+    while (fraction.size() > 4 && fraction.back() == '0') fraction.pop_back();
+    return (negative ? "-" : "") + std::to_string(v / 1000000) + "." + fraction;
 }
 
 std::string event_json(const event &e) {

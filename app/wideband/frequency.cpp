@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "frequency.h"
 
+#include "event_forms.h"
+
 #include <algorithm>
 #include <cstdio>
 
@@ -168,12 +170,4 @@ bool plan_channels(const channel_plan_request &request, std::vector<long long> &
     return true;
 }
 
-std::string frequency_mhz_text(long long hz) {
-    bool negative = hz < 0;
-    unsigned long long v = negative ? 0ULL - static_cast<unsigned long long>(hz) : static_cast<unsigned long long>(hz);
-    char digits[8];
-    std::snprintf(digits, sizeof digits, "%06llu", v % 1000000);
-    std::string fraction(digits);
-    while (fraction.size() > 4 && fraction.back() == '0') fraction.pop_back();
-    return (negative ? "-" : "") + std::to_string(v / 1000000) + "." + fraction;
-}
+std::string frequency_mhz_text(long long hz) { return megahertz(hz); }

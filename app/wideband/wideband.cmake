@@ -9,7 +9,7 @@ add_library(zelvane_wideband STATIC
   ${CMAKE_CURRENT_LIST_DIR}/activity.cpp
 )
 target_include_directories(zelvane_wideband PUBLIC ${CMAKE_CURRENT_LIST_DIR})
-target_link_libraries(zelvane_wideband PUBLIC PkgConfig::FFTW3F PkgConfig::SOXR)
+target_link_libraries(zelvane_wideband PUBLIC zelvane_event PkgConfig::FFTW3F PkgConfig::SOXR)
 
 zelvane_test(frequency_test SOURCES ${CMAKE_CURRENT_LIST_DIR}/frequency_test.cpp LIBS zelvane_wideband)
 zelvane_test(activity_test SOURCES ${CMAKE_CURRENT_LIST_DIR}/activity_test.cpp LIBS zelvane_wideband)
